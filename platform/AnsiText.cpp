@@ -1,0 +1,41 @@
+#include "AnsiText.h"
+
+#include <windows.h>
+
+namespace ansi {
+
+namespace {
+
+std::size_t NextCharacter(const std::string& text, std::size_t pos)
+{
+    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(text[pos])) && pos + 1 < text.size();
+    return pos + (lead ? 2 : 1);
+}
+
+}  // namespace
+
+std::size_t Find(const std::string& text, const std::string& part, std::size_t start)
+{
+    if (part.empty())
+        return start <= text.size() ? start : npos;
+    for (std::size_t pos = 0; pos < text.size(); pos = NextCharacter(text, pos)) {
+        if (pos >= start && text.compare(pos, part.size(), part) == 0)
+            return pos;
+    }
+    return npos;
+}
+
+std::string ReplaceAll(const std::string& text, const std::string& part, const std::string& with)
+{
+    if (part.empty())
+        return text;
+    std::string result;
+    std::size_t from = 0;
+    for (std::size_t hit = Find(text, part); hit != npos; hit = Find(text, part, from)) {
+        result.append(text, from, hit - from).append(with);
+        from = hit + part.size();
+    }
+    return result.append(text, from, npos);
+}
+
+}  // namespace ansi

@@ -1,0 +1,7 @@
+#include "MessageBoxApi.h"
+
+MessageBoxFn& MessageBoxHook()
+{
+    static MessageBoxFn hook = &::MessageBoxA;
+    return hook;
+}

@@ -1,0 +1,7 @@
+#include "RegistryApi.h"
+
+RegistryApi& Registry()
+{
+    static RegistryApi api;
+    return api;
+}

@@ -1,0 +1,107 @@
+#pragma once
+// Accessors bound to one registry value each. Every setting the guard and the
+// control panel share goes through them: create (which reads once), Read (now,
+// from the registry), Get (the cached copy once read), Set (writes only a
+// changed value unless forced), Write.
+#include <windows.h>
+
+#include <string>
+
+// Where a value lives: root key, key path and value name, split from a value
+// path such as "Software\Norvane\RemoveCookies" at its last backslash.
+class CRegValueLocation {
+public:
+    CRegValueLocation(const std::string& valuePath, HKEY root);
+
+    HKEY Root() const { return root_; }
+    const std::string& KeyPath() const { return keyPath_; }
+    const std::string& ValueName() const { return valueName_; }
+
+protected:
+    // Opens the key for reading or creates it for writing; null on failure.
+    HKEY OpenForRead() const;
+    HKEY CreateForWrite() const;
+
+private:
+    HKEY root_;
+    std::string valueName_;
+    std::string keyPath_;
+};
+
+template <typename T>
+class CRegValue : public CRegValueLocation {
+public:
+    T Read()
+    {
+        T fresh = cached_;
+        if (!ReadFromRegistry(fresh))
+            return default_;
+        cached_ = fresh;
+        read_ = true;
+        return cached_;
+    }
+
+    T Get() { return (!read_ || force_) ? Read() : cached_; }
+
+    CRegValue& Set(const T& value)
+    {
+        if (value != cached_ || force_) {
+            cached_ = value;
+            Write();
+        }
+        return *this;
+    }
+
+    void Write()
+    {
+        if (WriteToRegistry(cached_))
+            read_ = true;
+    }
+
+    bool IsRead() const { return read_; }
+
+protected:
+    CRegValue(const std::string& valuePath, T defaultValue, bool force, HKEY root)
+        : CRegValueLocation(valuePath, root), default_(std::move(defaultValue)), force_(force)
+    {
+        Read();
+    }
+
+private:
+    bool ReadFromRegistry(T& value) const;
+    bool WriteToRegistry(const T& value) const;
+
+    T cached_{};
+    T default_;
+    bool read_ = false;
+    bool force_;
+};
+
+template <>
+bool CRegValue<DWORD>::ReadFromRegistry(DWORD& value) const;
+template <>
+bool CRegValue<DWORD>::WriteToRegistry(const DWORD& value) const;
+template <>
+bool CRegValue<std::string>::ReadFromRegistry(std::string& value) const;
+template <>
+bool CRegValue<std::string>::WriteToRegistry(const std::string& value) const;
+
+// A 32-bit number stored as REG_DWORD.
+class CRegNumberValue : public CRegValue<DWORD> {
+public:
+    explicit CRegNumberValue(const std::string& valuePath, DWORD defaultValue = 0, bool force = false,
+                             HKEY root = HKEY_LOCAL_MACHINE)
+        : CRegValue(valuePath, defaultValue, force, root)
+    {
+    }
+};
+
+// An 8-bit ANSI text stored as REG_SZ with its terminating NUL.
+class CRegTextValue : public CRegValue<std::string> {
+public:
+    explicit CRegTextValue(const std::string& valuePath, const std::string& defaultValue = "",
+                           bool force = false, HKEY root = HKEY_LOCAL_MACHINE)
+        : CRegValue(valuePath, defaultValue, force, root)
+    {
+    }
+};

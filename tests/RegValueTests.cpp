@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include "RegValue.h"
+#include "RegistrySandbox.h"
+
+namespace {
+
+const char kKey[] = "Software\\Norvane";
+const HKEY kRoot = HKEY_LOCAL_MACHINE;
+
+class RegValueTest : public ::testing::Test {
+protected:
+    RegistrySandbox sandbox_{kRoot, kKey};
+};
+
+TEST(ValuePathTest, SplitsAtTheLastBackslashIgnoringExtraOnes)
+{
+    for (const char* path : {"Software\\Norvane\\RemoveCookies", "\\Software\\Norvane\\RemoveCookies",
+                             "\\\\Software\\Norvane\\\\RemoveCookies"}) {
+        CRegNumberValue value(path);
+        EXPECT_EQ("Software\\Norvane", value.KeyPath()) << path;
+        EXPECT_EQ("RemoveCookies", value.ValueName()) << path;
+    }
+    CRegNumberValue bare("RemoveCookies");
+    EXPECT_EQ("", bare.KeyPath());
+    EXPECT_EQ("RemoveCookies", bare.ValueName());
+}
+
+TEST_F(RegValueTest, MissingKeyReadsAsTheDefault)
+{
+    CRegNumberValue number("Software\\Norvane\\RemoveCookies", 7);
+    CRegTextValue text("Software\\Norvane\\LastDomain", "none");
+    EXPECT_EQ(7u, number.Get());
+    EXPECT_EQ("none", text.Get());
+    EXPECT_FALSE(number.IsRead());
+    EXPECT_FALSE(KeyExists(kRoot, kKey)) << "reading must not create the key";
+}
+
+TEST_F(RegValueTest, ExtraBackslashesAddressTheSameValue)
+{
+    SetDword(kRoot, kKey, "RemoveCache", 1);
+    EXPECT_EQ(1u, CRegNumberValue("\\Software\\Norvane\\\\RemoveCache").Get());
+}
+
+TEST_F(RegValueTest, WriteCreatesTheKeyAndStoresADword)
+{
+    CRegNumberValue counter("Software\\Norvane\\RemoveCacheEntries");
+    counter.Set(5);
+    DWORD type = 0;
+    std::string bytes;
+    ASSERT_TRUE(QueryRaw(kRoot, kKey, "RemoveCacheEntries", type, bytes));
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+    EXPECT_EQ(4u, bytes.size());
+    EXPECT_EQ(5u, GetDword(kRoot, kKey, "RemoveCacheEntries"));
+    EXPECT_TRUE(counter.IsRead());
+}
+
+TEST_F(RegValueTest, StringUnderANumberNameIsTakenAsItsBytes)
+{
+    SetString(kRoot, kKey, "RemoveCookies", "1");  // "1" and NUL: 2 bytes
+    CRegNumberValue value("Software\\Norvane\\RemoveCookies");
+    EXPECT_EQ(0x31u, value.Get()) << "the setting must not count as on";
+}
+
+TEST_F(RegValueTest, NumberLongerThanFourBytesReadsAsTheDefault)
+{
+    const unsigned long long raw = 1;
+    SetRaw(kRoot, kKey, "RemoveHistory", REG_BINARY, &raw, sizeof raw);
+    CRegNumberValue value("Software\\Norvane\\RemoveHistory", 9);
+    EXPECT_EQ(9u, value.Read());
+    EXPECT_FALSE(value.IsRead());
+}
+
+TEST_F(RegValueTest, SetOfTheCachedValueWritesNothing)
+{
+    SetDword(kRoot, kKey, "RemoveCookiesEntries", 0);
+    CRegNumberValue counter("Software\\Norvane\\RemoveCookiesEntries");  // reads 0
+    SetDword(kRoot, kKey, "RemoveCookiesEntries", 12);                   // a guard raised it since
+    counter.Set(0);
+    EXPECT_EQ(12u, GetDword(kRoot, kKey, "RemoveCookiesEntries"));
+    counter.Set(3);
+    EXPECT_EQ(3u, GetDword(kRoot, kKey, "RemoveCookiesEntries"));
+}
+
+TEST_F(RegValueTest, GetAnswersFromTheCacheOnceRead)
+{
+    SetDword(kRoot, kKey, "BHOEnabled", 1);
+    CRegNumberValue enabled("Software\\Norvane\\BHOEnabled");
+    SetDword(kRoot, kKey, "BHOEnabled", 0);
+    EXPECT_EQ(1u, enabled.Get());
+    EXPECT_EQ(0u, enabled.Read());
+    EXPECT_EQ(0u, enabled.Get());
+}
+
+TEST_F(RegValueTest, ForceFlagReadsAndWritesEveryTime)
+{
+    SetDword(kRoot, kKey, "BHOEnabled", 1);
+    CRegNumberValue enabled("Software\\Norvane\\BHOEnabled", 0, true);
+    SetDword(kRoot, kKey, "BHOEnabled", 0);
+    EXPECT_EQ(0u, enabled.Get());
+    SetDword(kRoot, kKey, "BHOEnabled", 3);
+    enabled.Set(0);  // equal to the cache, written anyway
+    EXPECT_EQ(0u, GetDword(kRoot, kKey, "BHOEnabled"));
+}
+
+TEST_F(RegValueTest, EmptyTextIsStoredAsOneNulByte)
+{
+    CRegTextValue startUp("Software\\Norvane\\LastDomain", "", true);
+    startUp.Set("");
+    DWORD type = 0;
+    std::string bytes;
+    ASSERT_TRUE(QueryRaw(kRoot, kKey, "LastDomain", type, bytes));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(std::string(1, '\0'), bytes);
+    CRegTextValue again("Software\\Norvane\\LastDomain", "default");
+    EXPECT_EQ("", again.Get());
+    EXPECT_TRUE(again.IsRead());
+}
+
+TEST_F(RegValueTest, TextRoundTripsWithItsNulAndStopsAtAnEmbeddedNul)
+{
+    CRegTextValue("Software\\Norvane\\LastDomain").Set("example.com");
+    EXPECT_EQ(std::string("example.com") + '\0', [] {
+        DWORD type = 0;
+        std::string bytes;
+        QueryRaw(kRoot, kKey, "LastDomain", type, bytes);
+        return bytes;
+    }());
+    const char raw[] = "abc\0def";
+    SetRaw(kRoot, kKey, "LastDomain", REG_SZ, raw, sizeof raw);
+    EXPECT_EQ("abc", CRegTextValue("Software\\Norvane\\LastDomain").Get());
+    SetRaw(kRoot, kKey, "LastDomain", REG_BINARY, "xyz", 3);  // no NUL at all
+    EXPECT_EQ("xyz", CRegTextValue("Software\\Norvane\\LastDomain").Get());
+}
+
+TEST_F(RegValueTest, IncrementWrapsAroundAtTheTop)
+{
+    SetDword(kRoot, kKey, "RemoveCacheEntries", 0xFFFFFFFFu);
+    CRegNumberValue counter("Software\\Norvane\\RemoveCacheEntries");
+    counter.Set(counter.Get() + 1);
+    EXPECT_EQ(0u, GetDword(kRoot, kKey, "RemoveCacheEntries"));
+}
+
+// Failures Wine never produces, through the registry table.
+TEST_F(RegValueTest, FailedWriteKeepsTheNewValueInTheCacheOnly)
+{
+    SetDword(kRoot, kKey, "RemoveCookies", 0);
+    CRegNumberValue cookies("Software\\Norvane\\RemoveCookies");
+    RegistryApi noKey, noValue;
+    noKey.CreateKeyEx = DeniedCreateKeyEx;
+    noValue.SetValueEx = DeniedSetValueEx;
+    for (const RegistryApi& failing : {noKey, noValue}) {
+        ScopedRegistryApi scope(failing);
+        cookies.Set(1);
+        EXPECT_EQ(1u, cookies.Get());
+        cookies.Set(0);
+    }
+    cookies.Set(1);  // differs from the cache again, so it is written for real
+    EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveCookies"));
+}
+
+TEST_F(RegValueTest, FailedWriteLeavesTheRegistryAndANewAccessorSeesTheOldValue)
+{
+    SetDword(kRoot, kKey, "RemoveCacheEntries", 4);
+    RegistryApi failing;
+    failing.SetValueEx = DeniedSetValueEx;
+    {
+        ScopedRegistryApi scope(failing);
+        CRegNumberValue counter("Software\\Norvane\\RemoveCacheEntries");
+        counter.Set(counter.Get() + 1);
+    }
+    EXPECT_EQ(4u, CRegNumberValue("Software\\Norvane\\RemoveCacheEntries").Get());
+}
+
+TEST_F(RegValueTest, FailedReadGivesTheDefaultAndKeepsTheCache)
+{
+    SetString(kRoot, kKey, "LastDomain", "example.com");
+    CRegTextValue last("Software\\Norvane\\LastDomain", "dflt");
+    RegistryApi failing;
+    failing.QueryValueEx = DeniedQueryValueEx;
+    ScopedRegistryApi scope(failing);
+    EXPECT_EQ("dflt", last.Read());
+    EXPECT_EQ("example.com", last.Get());
+    CRegTextValue fresh("Software\\Norvane\\LastDomain", "dflt");
+    EXPECT_EQ("dflt", fresh.Get());
+    EXPECT_FALSE(fresh.IsRead());
+}
+
+}  // namespace

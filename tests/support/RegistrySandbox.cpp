@@ -1,0 +1,133 @@
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // RegCopyTree and RegDeleteTree
+#include "RegistrySandbox.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+HKEY Open(HKEY root, const std::string& path, REGSAM access)
+{
+    HKEY key = nullptr;
+    return RegOpenKeyExA(root, path.c_str(), 0, access, &key) == ERROR_SUCCESS ? key : nullptr;
+}
+
+HKEY Create(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    return key;
+}
+
+void CopyTree(HKEY root, const std::string& from, const std::string& to)
+{
+    HKEY source = Open(root, from, KEY_READ);
+    HKEY target = Create(root, to);
+    EXPECT_EQ(ERROR_SUCCESS, RegCopyTreeA(source, nullptr, target));
+    RegCloseKey(target);
+    RegCloseKey(source);
+}
+
+}  // namespace
+
+RegistrySandbox::RegistrySandbox(HKEY root, std::string path)
+    : root_(root), path_(std::move(path)), backup_(path_ + ".test-backup")
+{
+    RegDeleteTreeA(root_, backup_.c_str());
+    if (HKEY key = Open(root_, path_, KEY_READ)) {
+        RegCloseKey(key);
+        existed_ = true;
+        CopyTree(root_, path_, backup_);
+        RegDeleteTreeA(root_, path_.c_str());
+    }
+}
+
+RegistrySandbox::~RegistrySandbox()
+{
+    RegDeleteTreeA(root_, path_.c_str());
+    if (existed_) {
+        CopyTree(root_, backup_, path_);
+        RegDeleteTreeA(root_, backup_.c_str());
+    }
+}
+
+void SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data,
+            DWORD size)
+{
+    HKEY k = Create(root, key);
+    ASSERT_NE(nullptr, k);
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(k, name.c_str(), 0, type, static_cast<const BYTE*>(data), size));
+    RegCloseKey(k);
+}
+
+void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value)
+{
+    SetRaw(root, key, name, REG_DWORD, &value, sizeof value);
+}
+
+void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& value)
+{
+    SetRaw(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool KeyExists(HKEY root, const std::string& key)
+{
+    HKEY k = Open(root, key, KEY_READ);
+    if (k)
+        RegCloseKey(k);
+    return k != nullptr;
+}
+
+bool QueryRaw(HKEY root, const std::string& key, const std::string& name, DWORD& type, std::string& bytes)
+{
+    HKEY k = Open(root, key, KEY_READ);
+    if (!k)
+        return false;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(k, name.c_str(), nullptr, &type, nullptr, &size);
+    if (rc == ERROR_SUCCESS) {
+        bytes.assign(size, '\0');
+        rc = RegQueryValueExA(k, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size);
+        bytes.resize(size);
+    }
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+bool ValueExists(HKEY root, const std::string& key, const std::string& name)
+{
+    DWORD type = 0;
+    std::string bytes;
+    return QueryRaw(root, key, name, type, bytes);
+}
+
+DWORD GetDword(HKEY root, const std::string& key, const std::string& name, DWORD missing)
+{
+    DWORD type = 0;
+    std::string bytes;
+    if (!QueryRaw(root, key, name, type, bytes) || bytes.size() != sizeof(DWORD))
+        return missing;
+    DWORD value = 0;
+    memcpy(&value, bytes.data(), sizeof value);
+    return value;
+}
+
+std::string GetString(HKEY root, const std::string& key, const std::string& name, const std::string& missing)
+{
+    DWORD type = 0;
+    std::string bytes;
+    if (!QueryRaw(root, key, name, type, bytes))
+        return missing;
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+LONG WINAPI DeniedCreateKeyEx(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)
+{
+    return ERROR_ACCESS_DENIED;
+}
+
+LONG WINAPI DeniedSetValueEx(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
+
+LONG WINAPI DeniedQueryValueEx(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) { return ERROR_ACCESS_DENIED; }

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine, builds Norvane and runs every test under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+
+# The product is 32-bit: it is always built, warnings as errors.
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+
+preset=mingw
+if ! tools/runs-32bit.sh; then
+  echo "This kernel runs no 32-bit code (wine32 cannot start): testing the 64-bit build under wine64."
+  preset=mingw64
+  cmake --preset mingw64 >/dev/null
+  cmake --build --preset mingw64
+fi
+ctest --preset "$preset"
