@@ -1,0 +1,53 @@
+#include "CacheCleaner.h"
+
+#include "AnsiText.h"
+#include "UrlCacheEnum.h"
+#include "WinInetApi.h"
+
+namespace {
+
+// Deletes the entry when its URL contains the domain; the walk goes on either way.
+void DeleteIfMatching(const INTERNET_CACHE_ENTRY_INFOA& entry, const std::string& domain)
+{
+    const std::string url = entry.lpszSourceUrlName ? entry.lpszSourceUrlName : "";
+    if (ansi::Contains(url, domain))
+        WinInet().DeleteEntry(entry.lpszSourceUrlName);
+}
+
+bool IsCookieOrHistory(const INTERNET_CACHE_ENTRY_INFOA& entry)
+{
+    return (entry.CacheEntryType & (COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY)) != 0;
+}
+
+// Walks the entries a pattern yields; false when it yields none at all.
+template <typename Visit>
+bool Walk(const char* pattern, Visit visit)
+{
+    CUrlCacheEnum walk;
+    INTERNET_CACHE_ENTRY_INFOA* entry = walk.FindFirst(pattern);
+    const bool any = entry != nullptr;
+    for (; entry; entry = walk.FindNext())
+        visit(*entry);
+    return any;
+}
+
+}  // namespace
+
+void CCacheCleaner::CleanCookies(std::string domain)
+{
+    const auto visit = [&](const INTERNET_CACHE_ENTRY_INFOA& entry) { DeleteIfMatching(entry, domain); };
+    // Windows matches the container prefix without regard to case, so "cookie:"
+    // reaches the cookies there. Wine compares it case-sensitively with its
+    // prefix "Cookie:" and yields nothing; only then is the second spelling
+    // walked, which on Windows would yield the same (empty) set again.
+    if (!Walk("cookie:", visit))
+        Walk("Cookie:", visit);
+}
+
+void CCacheCleaner::CleanCache(std::string domain)
+{
+    Walk(nullptr, [&](const INTERNET_CACHE_ENTRY_INFOA& entry) {
+        if (!IsCookieOrHistory(entry))
+            DeleteIfMatching(entry, domain);
+    });
+}

@@ -1,0 +1,21 @@
+#include "TypedUrlCleaner.h"
+
+#include "AnsiText.h"
+#include "RegValue.h"
+
+namespace {
+
+const char kTypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs\\";
+const int kLastTypedUrl = 25;
+
+}  // namespace
+
+void CTypedUrlCleaner::CleanTypedUrls(std::string domain)
+{
+    for (int n = 1; n <= kLastTypedUrl; ++n) {
+        CRegTextValue typed(kTypedUrls + ("url" + std::to_string(n)), "", false, HKEY_CURRENT_USER);
+        const std::string text = typed.Get();
+        if (!text.empty() && ansi::Contains(text, domain))
+            typed.Set("");
+    }
+}

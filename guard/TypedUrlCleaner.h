@@ -1,0 +1,10 @@
+#pragma once
+// Empties the addresses typed into the browser's address bar (url1 to url25)
+// that contain the domain. Values are emptied, never deleted or renumbered.
+#include <string>
+
+class CTypedUrlCleaner {
+public:
+    virtual ~CTypedUrlCleaner() = default;
+    void CleanTypedUrls(std::string domain);
+};

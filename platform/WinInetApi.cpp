@@ -1,0 +1,7 @@
+#include "WinInetApi.h"
+
+WinInetApi& WinInet()
+{
+    static WinInetApi api;
+    return api;
+}

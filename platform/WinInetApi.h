@@ -1,0 +1,15 @@
+#pragma once
+// The URL cache functions the cleaners call, as a table that tests can point
+// elsewhere to make a delete or a walk fail. Real wininet by default.
+#include <windows.h>
+#include <wininet.h>
+
+struct WinInetApi {
+    decltype(&::FindFirstUrlCacheEntryA) FindFirst = &::FindFirstUrlCacheEntryA;
+    decltype(&::FindNextUrlCacheEntryA) FindNext = &::FindNextUrlCacheEntryA;
+    decltype(&::FindCloseUrlCache) FindClose = &::FindCloseUrlCache;
+    decltype(&::DeleteUrlCacheEntryA) DeleteEntry = &::DeleteUrlCacheEntryA;
+};
+
+// The table in force for the whole process.
+WinInetApi& WinInet();
