@@ -7,6 +7,9 @@ export WINEARCH=${WINEARCH:-win32} WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES
 if [ -z "${DISPLAY:-}" ] && [ -f "$WINEPREFIX.state/display" ]; then
   export DISPLAY=$(cat "$WINEPREFIX.state/display")
 fi
+# Files the shell deletes go to the desktop's trash: keep that trash beside
+# the prefix instead of the user's own.
+export XDG_DATA_HOME="$WINEPREFIX.state/xdg-data"
 if [ "$WINEARCH" = win64 ]; then
   exec /usr/lib/wine/wine64 "$@"
 fi

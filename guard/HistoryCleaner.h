@@ -1,0 +1,17 @@
+#pragma once
+// Removes the browser's History items whose names contain the domain, through
+// the shell's own "delete" command. That command may ask for confirmation;
+// thread timers answer the dialog while the command waits on it.
+#include <windows.h>
+
+#include <string>
+
+void CleanHistory(const std::string& domain);
+
+// Answers the shell's "WARNING" confirmation dialog of the thread that armed
+// the timer by clicking the dialog's first child.
+void CALLBACK WarningTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+
+// Ticks without a dialog that the process may still spend before a tick that
+// finds none ends its timer. Starts at 1000 and only ever decreases.
+volatile LONG& HistoryRetryBudget();

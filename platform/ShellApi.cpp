@@ -1,0 +1,7 @@
+#include "ShellApi.h"
+
+ShellApi& ShellNamespace()
+{
+    static ShellApi api;
+    return api;
+}
