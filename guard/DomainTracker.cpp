@@ -3,14 +3,24 @@
 #include <windows.h>
 
 #include "AnsiText.h"
+#include "CacheCleaner.h"
+#include "HistoryCleaner.h"
 #include "MessageBoxApi.h"
 #include "RegValue.h"
 #include "TextFile.h"
+#include "TypedUrlCleaner.h"
 
 namespace {
 
 const char kWhiteListPath[] = "Software\\Norvane\\WhiteList";
 const char kLastDomainPath[] = "Software\\Norvane\\LastDomain";
+const std::string kSettings = "Software\\Norvane\\";
+
+void AddOne(const std::string& counterName)
+{
+    CRegNumberValue counter(kSettings + counterName);
+    counter.Set(counter.Get() + 1);  // wraps from 0xFFFFFFFF to 0
+}
 
 }  // namespace
 
@@ -64,4 +74,33 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
 {
     pendingDomain_ = domain;
     CRegTextValue(kLastDomainPath).Set(domain);
+}
+
+void CDomainTracker::RunCleaningPass()
+{
+    if (!pendingDomain_.empty()) {
+        CCacheCleaner cache;
+        const struct {
+            const char* setting;
+            const char* counter;
+            void (*clean)(CCacheCleaner&, const std::string&);
+        } rows[] = {
+            {"RemoveCookies", "RemoveCookiesEntries",
+             [](CCacheCleaner& c, const std::string& d) { c.CleanCookies(d); }},
+            {"RemoveCache", "RemoveCacheEntries", [](CCacheCleaner& c, const std::string& d) { c.CleanCache(d); }},
+            {"RemoveLastTyped", "RemoveLastTypedEntries",
+             [](CCacheCleaner&, const std::string& d) { CTypedUrlCleaner().CleanTypedUrls(d); }},
+            {"RemoveHistory", "RemoveHistoryEntries", [](CCacheCleaner&, const std::string& d) { CleanHistory(d); }},
+        };
+        for (const auto& row : rows) {
+            if (CRegNumberValue(kSettings + row.setting).Get() != 1)
+                continue;
+            // Each cleaner gets its own copy: the history cleaner lets the
+            // thread take events, which may change the pending domain meanwhile.
+            const std::string domain = pendingDomain_;
+            row.clean(cache, domain);
+            AddOne(row.counter);
+        }
+    }
+    pendingDomain_.clear();
 }

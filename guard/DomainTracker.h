@@ -20,6 +20,10 @@ public:
     // publishes it as LastDomain either way.
     int CheckUrl(std::string address);
 
+    // Runs the enabled cleaners for the pending domain, counts the pass in
+    // each category that ran, and empties the pending domain.
+    void RunCleaningPass();
+
     const std::vector<std::string>& WhiteListEntries() const { return entries_; }
     const std::string& PendingDomain() const { return pendingDomain_; }
 

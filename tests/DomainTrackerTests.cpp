@@ -2,6 +2,7 @@
 
 #include "DomainTracker.h"
 #include "MessageBoxApi.h"
+#include "MessageBoxRecorder.h"
 #include "RegistrySandbox.h"
 #include "TempDir.h"
 
@@ -9,28 +10,6 @@ namespace {
 
 const char kKey[] = "Software\\Norvane";
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
-
-// Records the guard's message boxes instead of showing them.
-struct MessageBoxRecorder {
-    static inline int shown = 0;
-    static inline std::string text, caption;
-    static inline UINT type = 0;
-    static int WINAPI Show(HWND, LPCSTR t, LPCSTR c, UINT u)
-    {
-        ++shown;
-        text = t;
-        caption = c;
-        type = u;
-        return IDOK;
-    }
-    MessageBoxRecorder() : saved_(MessageBoxHook())
-    {
-        shown = 0;
-        MessageBoxHook() = &Show;
-    }
-    ~MessageBoxRecorder() { MessageBoxHook() = saved_; }
-    MessageBoxFn saved_;
-};
 
 class DomainTrackerTest : public ::testing::Test {
 protected:

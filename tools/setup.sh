@@ -3,9 +3,10 @@
 # under Wine. Does nothing when everything is already there.
 set -euo pipefail
 
-# wine64 and the x86_64 compiler serve kernels that cannot run 32-bit code.
+# wine64 and the x86_64 compiler serve kernels that cannot run 32-bit code;
+# libwine-dev brings the system IDL files that widl imports.
 packages=(cmake ninja-build googletest file g++-mingw-w64-i686 g++-mingw-w64-x86-64
-          mingw-w64-tools wine wine32:i386 wine64 xvfb xauth nsis)
+          mingw-w64-tools libwine-dev wine wine32:i386 wine64 xvfb xauth nsis)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,7 +3,8 @@
 # WINEPREFIX names the prefix that wine-env.sh brought up, WINEARCH its kind.
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
-export WINEARCH=${WINEARCH:-win32} WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+# No crash may start the debugger and wait for a person.
+export WINEARCH=${WINEARCH:-win32} WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 if [ -z "${DISPLAY:-}" ] && [ -f "$WINEPREFIX.state/display" ]; then
   export DISPLAY=$(cat "$WINEPREFIX.state/display")
 fi

@@ -1,0 +1,53 @@
+#include "GuardModule.h"
+
+#include "ComPtr.h"
+#include "Vexmoor.h"
+
+namespace guard_module {
+
+namespace {
+
+volatile LONG g_lockCount = 0;
+
+struct TypeInfoCache {
+    TypeInfoCache() { InitializeCriticalSection(&lock); }
+    ~TypeInfoCache() { DeleteCriticalSection(&lock); }
+    CRITICAL_SECTION lock;
+    ComPtr<ITypeInfo> info;
+};
+
+TypeInfoCache& Cache()
+{
+    static TypeInfoCache cache;
+    return cache;
+}
+
+}  // namespace
+
+void Lock() { InterlockedIncrement(&g_lockCount); }
+void Unlock() { InterlockedDecrement(&g_lockCount); }
+LONG LockCount() { return g_lockCount; }
+
+ITypeInfo* GuardTypeInfo()
+{
+    TypeInfoCache& cache = Cache();
+    EnterCriticalSection(&cache.lock);
+    if (!cache.info) {
+        ComPtr<ITypeLib> library;
+        if (SUCCEEDED(LoadRegTypeLib(LIBID_VEXMOORLib, 1, 0, 0, library.Put())))
+            library->GetTypeInfoOfGuid(IID_IIEWebGuard, cache.info.Put());
+    }
+    ITypeInfo* info = cache.info.Get();
+    LeaveCriticalSection(&cache.lock);
+    return info;
+}
+
+void Terminate()
+{
+    TypeInfoCache& cache = Cache();
+    EnterCriticalSection(&cache.lock);
+    cache.info.Reset();
+    LeaveCriticalSection(&cache.lock);
+}
+
+}  // namespace guard_module

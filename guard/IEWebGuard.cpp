@@ -1,0 +1,317 @@
+#include "IEWebGuard.h"
+
+#include <exdisp.h>
+#include <exdispid.h>
+#include <olectl.h>
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "GuardModule.h"
+#include "RegValue.h"
+
+namespace {
+
+template <typename Part>
+void* PartOf(IEWebGuard* self)
+{
+    return static_cast<Part*>(self);
+}
+
+// Which part answers which interface, in this order; the first also answers IUnknown.
+const struct {
+    const IID* iid;
+    void* (*part)(IEWebGuard*);
+} kQueryMap[] = {
+    {&IID_IIEWebGuard, &PartOf<IIEWebGuard>},
+    {&IID_IDispatch, &PartOf<IIEWebGuard>},
+    {&IID_ISupportErrorInfo, &PartOf<ISupportErrorInfo>},
+    {&IID_IConnectionPointContainer, &PartOf<IConnectionPointContainer>},
+    {&IID_IObjectWithSite, &PartOf<IObjectWithSite>},
+};
+
+// Enumerates no connection points at all.
+class EmptyConnectionPoints : public IEnumConnectionPoints {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IEnumConnectionPoints))
+            return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG, IConnectionPoint** points, ULONG* fetched) override
+    {
+        if (!points)
+            return E_POINTER;
+        if (fetched)
+            *fetched = 0;
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return count ? S_FALSE : S_OK; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** out) override { return Make(out); }
+
+    static HRESULT Make(IEnumConnectionPoints** out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = new (std::nothrow) EmptyConnectionPoints;
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    EmptyConnectionPoints() = default;
+    virtual ~EmptyConnectionPoints() = default;
+    LONG refs_ = 1;
+};
+
+// The browser's address as 8-bit text in the process code page, sized to
+// what the conversion needs so that no address is ever cut.
+std::string ToAnsi(BSTR wide)
+{
+    if (!wide)
+        return std::string();
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
+    text.resize(static_cast<std::size_t>(size) - 1);
+    return text;
+}
+
+const VARTYPE kByRefBool = VT_BYREF | VT_BOOL;
+const VARTYPE kByRefVariant = VT_BYREF | VT_VARIANT;
+
+// BeforeNavigate2's arguments arrive in reverse order.
+const UINT kArgCancel = 0;
+const UINT kArgUrl = 5;
+const UINT kArgFrame = 6;
+
+}  // namespace
+
+HRESULT IEWebGuard::Create(IUnknown* outer, REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (outer && !IsEqualIID(iid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
+    IEWebGuard* object = new (std::nothrow) IEWebGuard(outer);
+    if (!object)
+        return E_OUTOFMEMORY;
+    // Holding a reference while asking means a refused interface destroys the object.
+    object->own_.AddRef();
+    const HRESULT result = object->own_.QueryInterface(iid, out);
+    object->own_.Release();
+    return result;
+}
+
+IEWebGuard::IEWebGuard(IUnknown* outer) : controlling_(outer ? outer : &own_) { guard_module::Lock(); }
+
+IEWebGuard::~IEWebGuard() { guard_module::Unlock(); }
+
+HRESULT IEWebGuard::OwnUnknown::QueryInterface(REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown)) {
+        // Aggregated, our identity is the outer object's; this is what it holds.
+        *out = owner_.controlling_ == this ? owner_.Identity() : static_cast<IUnknown*>(this);
+    } else {
+        for (const auto& entry : kQueryMap) {
+            if (IsEqualIID(iid, *entry.iid)) {
+                *out = entry.part(&owner_);
+                break;
+            }
+        }
+    }
+    if (!*out)
+        return E_NOINTERFACE;
+    static_cast<IUnknown*>(*out)->AddRef();
+    return S_OK;
+}
+
+ULONG IEWebGuard::OwnUnknown::AddRef() { return ++owner_.refCount_; }
+
+ULONG IEWebGuard::OwnUnknown::Release()
+{
+    const ULONG left = --owner_.refCount_;
+    if (left == 0)
+        delete &owner_;
+    return left;
+}
+
+HRESULT IEWebGuard::QueryInterface(REFIID iid, void** out) { return controlling_->QueryInterface(iid, out); }
+ULONG IEWebGuard::AddRef() { return controlling_->AddRef(); }
+ULONG IEWebGuard::Release() { return controlling_->Release(); }
+
+HRESULT IEWebGuard::SetSite(IUnknown* site)
+{
+    // Read at every attach, also when the browser detaches (site null).
+    if (CRegNumberValue("Software\\Norvane\\BHOEnabled").Get() == 1) {
+        tracker_.LoadWhiteList();
+        enabled_ = 1;
+    } else {
+        enabled_ = 0;
+    }
+    browser_.Reset();
+    if (site)
+        site->QueryInterface(IID_IWebBrowser2, browser_.PutVoid());
+    if (!browser_)
+        return E_INVALIDARG;
+    container_ = browser_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    if (!container_)
+        return E_POINTER;
+    return Connect();
+}
+
+HRESULT IEWebGuard::GetSite(REFIID, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    return E_FAIL;
+}
+
+ComPtr<IConnectionPoint> IEWebGuard::BrowserEvents(HRESULT& result)
+{
+    ComPtr<IConnectionPoint> point;
+    result = container_ ? container_->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Put()) : E_POINTER;
+    if (SUCCEEDED(result) && !point)
+        result = E_POINTER;
+    return point;
+}
+
+HRESULT IEWebGuard::Connect()
+{
+    HRESULT result = S_OK;
+    ComPtr<IConnectionPoint> point = BrowserEvents(result);
+    if (!point)
+        return result;
+    return point->Advise(Identity(), &adviseCookie_);
+}
+
+HRESULT IEWebGuard::Disconnect()
+{
+    HRESULT result = S_OK;
+    ComPtr<IConnectionPoint> point = BrowserEvents(result);
+    if (!point)
+        return result;
+    return point->Unadvise(adviseCookie_);
+}
+
+HRESULT IEWebGuard::OnQuit() { return Disconnect(); }
+
+HRESULT IEWebGuard::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT IEWebGuard::GetTypeInfo(UINT index, LCID, ITypeInfo** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (index != 0)
+        return DISP_E_BADINDEX;
+    ITypeInfo* info = guard_module::GuardTypeInfo();
+    if (!info)
+        return TYPE_E_LIBNOTREGISTERED;
+    info->AddRef();
+    *out = info;
+    return S_OK;
+}
+
+HRESULT IEWebGuard::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    ITypeInfo* info = guard_module::GuardTypeInfo();
+    if (!info)
+        return TYPE_E_LIBNOTREGISTERED;
+    return info->GetIDsOfNames(names, count, ids);
+}
+
+HRESULT IEWebGuard::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
+{
+    if (!params)
+        return E_INVALIDARG;
+    switch (id) {
+    case DISPID_BEFORENAVIGATE2:
+        OnBeforeNavigate2(*params);
+        break;
+    case DISPID_NAVIGATECOMPLETE2:
+        OnNavigateComplete2();
+        break;
+    case DISPID_ONQUIT:
+        OnQuit();
+        break;
+    default:
+        break;
+    }
+    return S_OK;
+}
+
+void IEWebGuard::OnBeforeNavigate2(const DISPPARAMS& params)
+{
+    // Never read past what the browser passed.
+    if (!params.rgvarg || params.cArgs <= kArgFrame)
+        return;
+    const VARIANT& frame = params.rgvarg[kArgFrame];
+    if (frame.vt != VT_DISPATCH)
+        return;
+    // Held for the call only; frames and the window itself are treated alike.
+    ComPtr<IWebBrowser2> frameBrowser;
+    if (frame.pdispVal)
+        frame.pdispVal->QueryInterface(IID_IWebBrowser2, frameBrowser.PutVoid());
+
+    const VARIANT& cancel = params.rgvarg[kArgCancel];
+    const VARIANT& url = params.rgvarg[kArgUrl];
+    if (cancel.vt != kByRefBool || url.vt != kByRefVariant)
+        return;
+    // The address must be a string; anything else is not an address to examine.
+    const VARIANT* address = url.pvarVal;
+    if (!address || address->vt != VT_BSTR)
+        return;
+    const std::string text = ToAnsi(address->bstrVal);
+    if (enabled_ == 1)
+        whiteListed_ = tracker_.CheckUrl(text);
+}
+
+void IEWebGuard::OnNavigateComplete2()
+{
+    if (enabled_ == 1 && whiteListed_ != 1)
+        tracker_.RunCleaningPass();
+}
+
+HRESULT IEWebGuard::InterfaceSupportsErrorInfo(REFIID) { return S_FALSE; }
+
+HRESULT IEWebGuard::EnumConnectionPoints(IEnumConnectionPoints** out)
+{
+    return EmptyConnectionPoints::Make(out);
+}
+
+HRESULT IEWebGuard::FindConnectionPoint(REFIID, IConnectionPoint** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    return CONNECT_E_NOCONNECTION;
+}

@@ -1,0 +1,255 @@
+#include "BrowserStandIn.h"
+
+#include <exdispid.h>
+#include <olectl.h>
+
+#include <new>
+
+// The connection point of DWebBrowserEvents2: it keeps the subscribed sinks
+// in the browser, which fires the events to them.
+class CBrowserStandIn::EventPoint : public IConnectionPoint {
+public:
+    explicit EventPoint(CBrowserStandIn& browser) : browser_(ComPtr<CBrowserStandIn>::Share(&browser)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint))
+            return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --refs_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override
+    {
+        if (!iid)
+            return E_POINTER;
+        *iid = DIID_DWebBrowserEvents2;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override
+    {
+        return browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override
+    {
+        if (!sink || !cookie)
+            return E_POINTER;
+        *cookie = 0;
+        if (FAILED(browser_->adviseResult))
+            return browser_->adviseResult;
+        // The browser talks to its sinks through IDispatch.
+        ComPtr<IDispatch> dispatch;
+        if (FAILED(sink->QueryInterface(IID_IDispatch, dispatch.PutVoid())) || !dispatch)
+            return CONNECT_E_CANNOTCONNECT;
+        *cookie = browser_->nextCookie_++;
+        browser_->sinks_.emplace_back(*cookie, dispatch);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
+    {
+        auto& sinks = browser_->sinks_;
+        for (auto it = sinks.begin(); it != sinks.end(); ++it) {
+            if (it->first == cookie) {
+                sinks.erase(it);
+                return S_OK;
+            }
+        }
+        return CONNECT_E_NOCONNECTION;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+private:
+    virtual ~EventPoint() = default;
+    ComPtr<CBrowserStandIn> browser_;
+    ULONG refs_ = 1;
+};
+
+ComPtr<CBrowserStandIn> CBrowserStandIn::Create()
+{
+    return ComPtr<CBrowserStandIn>::Attach(new (std::nothrow) CBrowserStandIn);
+}
+
+CBrowserStandIn::CBrowserStandIn() = default;
+CBrowserStandIn::~CBrowserStandIn() = default;
+
+HRESULT CBrowserStandIn::QueryInterface(REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IWebBrowser) ||
+        IsEqualIID(iid, IID_IWebBrowserApp) || IsEqualIID(iid, IID_IWebBrowser2))
+        *out = static_cast<IWebBrowser2*>(this);
+    else if (IsEqualIID(iid, IID_IConnectionPointContainer) && offerContainer)
+        *out = static_cast<IConnectionPointContainer*>(this);
+    if (!*out)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+ULONG CBrowserStandIn::AddRef() { return ++refs_; }
+
+ULONG CBrowserStandIn::Release()
+{
+    const ULONG left = --refs_;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+HRESULT CBrowserStandIn::EnumConnectionPoints(IEnumConnectionPoints**) { return E_NOTIMPL; }
+
+HRESULT CBrowserStandIn::FindConnectionPoint(REFIID iid, IConnectionPoint** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (FAILED(findConnectionPointResult))
+        return findConnectionPointResult;
+    if (!IsEqualIID(iid, DIID_DWebBrowserEvents2))
+        return CONNECT_E_NOCONNECTION;
+    *out = new (std::nothrow) EventPoint(*this);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CBrowserStandIn::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT CBrowserStandIn::FireToSinks(DISPID id, DISPPARAMS* params)
+{
+    // A copy: a sink may unsubscribe while it handles the event.
+    const auto sinks = sinks_;
+    HRESULT last = S_OK;
+    for (const auto& sink : sinks)
+        last = sink.second->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params, nullptr, nullptr,
+                                   nullptr);
+    return last;
+}
+
+HRESULT CBrowserStandIn::FireRaw(DISPID id, DISPPARAMS* params) { return FireToSinks(id, params); }
+
+namespace {
+
+// A VARIANT that owns its string.
+struct OwnedVariant {
+    VARIANT v;
+    OwnedVariant() { VariantInit(&v); }
+    explicit OwnedVariant(const std::wstring& text)
+    {
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+    ~OwnedVariant() { VariantClear(&v); }
+    OwnedVariant(const OwnedVariant&) = delete;
+    OwnedVariant& operator=(const OwnedVariant&) = delete;
+};
+
+VARIANT ByRef(VARIANT& inner)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BYREF | VT_VARIANT;
+    v.pvarVal = &inner;
+    return v;
+}
+
+VARIANT Dispatch(IDispatch* frame)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_DISPATCH;
+    v.pdispVal = frame;
+    return v;
+}
+
+}  // namespace
+
+HRESULT CBrowserStandIn::FireBeforeNavigate2(const std::wstring& url, VARIANT_BOOL* cancel)
+{
+    OwnedVariant address(url), flags, targetFrame(L""), postData, headers(L"");
+    flags.v.vt = VT_I4;
+    VARIANT_BOOL noCancel = VARIANT_FALSE;
+    VARIANT cancelArg;
+    VariantInit(&cancelArg);
+    cancelArg.vt = VT_BYREF | VT_BOOL;
+    cancelArg.pboolVal = cancel ? cancel : &noCancel;
+    // The browser passes its arguments last first.
+    VARIANT args[7] = {cancelArg,
+                       ByRef(headers.v),
+                       ByRef(postData.v),
+                       ByRef(targetFrame.v),
+                       ByRef(flags.v),
+                       ByRef(address.v),
+                       Dispatch(static_cast<IWebBrowser2*>(this))};
+    DISPPARAMS params{args, nullptr, 7, 0};
+    return FireToSinks(DISPID_BEFORENAVIGATE2, &params);
+}
+
+HRESULT CBrowserStandIn::FireNavigateComplete2(const std::wstring& url)
+{
+    location_ = url;
+    OwnedVariant address(url);
+    VARIANT args[2] = {ByRef(address.v), Dispatch(static_cast<IWebBrowser2*>(this))};
+    DISPPARAMS params{args, nullptr, 2, 0};
+    return FireToSinks(DISPID_NAVIGATECOMPLETE2, &params);
+}
+
+HRESULT CBrowserStandIn::FireOnQuit()
+{
+    DISPPARAMS params{nullptr, nullptr, 0, 0};
+    return FireToSinks(DISPID_ONQUIT, &params);
+}
+
+HRESULT CBrowserStandIn::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+{
+    const std::wstring address = url ? url : L"";
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    FireBeforeNavigate2(address, &cancel);
+    if (cancel == VARIANT_FALSE)
+        FireNavigateComplete2(address);
+    return S_OK;
+}
+
+HRESULT CBrowserStandIn::get_LocationURL(BSTR* url)
+{
+    if (!url)
+        return E_POINTER;
+    *url = SysAllocString(location_.c_str());
+    return S_OK;
+}
+
+HRESULT CBrowserStandIn::get_Busy(VARIANT_BOOL* busy)
+{
+    if (!busy)
+        return E_POINTER;
+    *busy = VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT CBrowserStandIn::get_ReadyState(READYSTATE* state)
+{
+    if (!state)
+        return E_POINTER;
+    *state = READYSTATE_COMPLETE;
+    return S_OK;
+}
+
+HRESULT CBrowserStandIn::Quit() { return FireOnQuit(); }

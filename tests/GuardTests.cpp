@@ -1,0 +1,451 @@
+#include <gtest/gtest.h>
+
+#include <exdisp.h>
+#include <exdispid.h>
+#include <olectl.h>
+
+#include "BrowserStandIn.h"
+#include "GuardModule.h"
+#include "HistoryCleaner.h"
+#include "IEWebGuard.h"
+#include "MessageBoxRecorder.h"
+#include "RegistrySandbox.h"
+#include "TempDir.h"
+#include "UrlCacheFixture.h"
+#include "WarningDialog.h"
+
+namespace {
+
+const char kKey[] = "Software\\Norvane";
+const char kTyped[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+const HKEY kRoot = HKEY_LOCAL_MACHINE;
+
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+class GuardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, IEWebGuard::Create(nullptr, IID_IObjectWithSite, guard_.PutVoid()));
+        browser_ = CBrowserStandIn::Create();
+    }
+    void TearDown() override
+    {
+        // The window closes as the browser closes it: quit, then detach.
+        browser_->FireOnQuit();
+        if (guard_)
+            guard_->SetSite(nullptr);
+        guard_.Reset();
+        EXPECT_EQ(0, guard_module::LockCount()) << "every guard object destroyed";
+        // History timers armed by passes are spent here, not in the next test.
+        HistoryRetryBudget() = 0;
+        PumpMessages(60);
+        HistoryRetryBudget() = 1000;
+    }
+    void Enable() { SetDword(kRoot, kKey, "BHOEnabled", 1); }
+    void Switch(const char* name, DWORD value = 1) { SetDword(kRoot, kKey, name, value); }
+    DWORD Counter(const char* name) { return GetDword(kRoot, kKey, name, 0); }
+    std::string LastDomain() { return GetString(kRoot, kKey, "LastDomain"); }
+    void WhiteList(const std::string& bytes)
+    {
+        WriteBytes(dir_.File("WhiteList.txt"), bytes);
+        SetString(kRoot, kKey, "WhiteList", dir_.File("WhiteList.txt"));
+    }
+    HRESULT Attach() { return guard_->SetSite(static_cast<IWebBrowser2*>(browser_.Get())); }
+    void Visit(const std::string& url)
+    {
+        browser_->FireBeforeNavigate2(Wide(url));
+        browser_->FireNavigateComplete2(Wide(url));
+    }
+    IEWebGuard& Guard() { return *static_cast<IEWebGuard*>(guard_.Get()); }
+
+    RegistrySandbox settings_{kRoot, kKey};
+    RegistrySandbox typed_{HKEY_CURRENT_USER, kTyped};
+    MessageBoxRecorder boxes_;
+    TempDir dir_;
+    UrlCacheFixture cache_;
+    ComPtr<IObjectWithSite> guard_;
+    ComPtr<CBrowserStandIn> browser_;
+};
+
+TEST_F(GuardTest, PassiveWhenNotEnabledAtAttachEvenAfterItIsSwitchedOn)
+{
+    for (bool missing : {true, false}) {
+        if (!missing)
+            SetDword(kRoot, kKey, "BHOEnabled", 0);
+        Switch("RemoveCache");
+        const std::string site = cache_.Host("site");
+        cache_.AddFile("http://" + site + "/a.html");
+        ASSERT_EQ(S_OK, Attach());
+        EXPECT_EQ(1u, browser_->SinkCount()) << "a passive guard still subscribes";
+        Enable();
+        Visit("http://" + site + "/a.html");
+        EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+        EXPECT_TRUE(cache_.HasEntry("http://" + site + "/a.html"));
+        EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
+        browser_->FireOnQuit();
+        guard_->SetSite(nullptr);
+        HKEY key = nullptr;
+        RegOpenKeyExA(kRoot, kKey, 0, KEY_SET_VALUE, &key);
+        RegDeleteValueA(key, "BHOEnabled");
+        RegCloseKey(key);
+    }
+}
+
+TEST_F(GuardTest, EnabledGuardCleansTheSiteJustNavigatedTo)
+{
+    Enable();
+    Switch("RemoveCache");
+    Switch("RemoveCookies");
+    const std::string site = cache_.Host("site"), other = cache_.Host("other");
+    cache_.AddFile("http://www." + site + "/a.html");
+    cache_.AddFile("http://" + other + "/b.html");
+    cache_.AddCookie(site);
+    ASSERT_EQ(S_OK, Attach());
+
+    Visit("http://www." + site + "/a.html");
+
+    EXPECT_EQ(site, LastDomain());
+    EXPECT_FALSE(cache_.HasEntry("http://www." + site + "/a.html"));
+    EXPECT_TRUE(cache_.HasEntry("http://" + other + "/b.html"));
+    EXPECT_TRUE(cache_.CookieUrls().empty());
+    EXPECT_EQ(1u, Counter("RemoveCacheEntries"));
+    EXPECT_EQ(1u, Counter("RemoveCookiesEntries"));
+    EXPECT_EQ(0u, Counter("RemoveHistoryEntries"));
+    EXPECT_EQ("", Guard().Tracker().PendingDomain());
+}
+
+TEST_F(GuardTest, SecureAddressCleansItsOwnSiteOnly)
+{
+    Enable();
+    Switch("RemoveCache");
+    const std::string site = cache_.Host("bank"), other = cache_.Host("other");
+    cache_.AddFile("https://" + site + "/login");
+    cache_.AddFile("https://" + other + "/home");
+    ASSERT_EQ(S_OK, Attach());
+    Visit("https://" + site + "/login");
+    EXPECT_FALSE(cache_.HasEntry("https://" + site + "/login"));
+    EXPECT_TRUE(cache_.HasEntry("https://" + other + "/home"));
+}
+
+TEST_F(GuardTest, WhiteListedAddressRunsNoPass)
+{
+    Enable();
+    Switch("RemoveCache");
+    const std::string site = cache_.Host("kept");
+    WhiteList(site + "\r\n");
+    cache_.AddFile("http://" + site + "/a.html");
+    ASSERT_EQ(S_OK, Attach());
+    Visit("http://www." + site + "/a.html");
+    EXPECT_TRUE(cache_.HasEntry("http://" + site + "/a.html"));
+    EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
+    EXPECT_EQ(site, LastDomain());
+}
+
+TEST_F(GuardTest, OnlyTheLatestBeforeNavigateCountsAndIsCleanedOnce)
+{
+    Enable();
+    Switch("RemoveCache");
+    const std::string first = cache_.Host("first"), second = cache_.Host("second");
+    cache_.AddFile("http://" + first + "/a.html");
+    cache_.AddFile("http://" + second + "/frame.html");
+    ASSERT_EQ(S_OK, Attach());
+    browser_->FireBeforeNavigate2(Wide("http://" + first + "/a.html"));
+    browser_->FireBeforeNavigate2(Wide("http://" + second + "/frame.html"));
+    browser_->FireNavigateComplete2(Wide("http://" + second + "/frame.html"));
+    browser_->FireNavigateComplete2(Wide("http://" + first + "/a.html"));
+    EXPECT_TRUE(cache_.HasEntry("http://" + first + "/a.html"));
+    EXPECT_FALSE(cache_.HasEntry("http://" + second + "/frame.html"));
+    EXPECT_EQ(1u, Counter("RemoveCacheEntries"));
+}
+
+TEST_F(GuardTest, CountersCountPassesAndSwitchesAreReadAtEachPass)
+{
+    Enable();
+    Switch("RemoveLastTyped");
+    SetString(HKEY_CURRENT_USER, kTyped, "url1", "http://example.com/");
+    ASSERT_EQ(S_OK, Attach());
+    Visit("http://www.example.com/");
+    Visit("http://www.example.org/");  // nothing to clean still counts
+    EXPECT_EQ("", GetString(HKEY_CURRENT_USER, kTyped, "url1"));
+    EXPECT_EQ(2u, Counter("RemoveLastTypedEntries"));
+    EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
+
+    Switch("RemoveCache");  // turned on between two navigations
+    Switch("RemoveLastTyped", 2);
+    Visit("http://www.example.net/");
+    EXPECT_EQ(1u, Counter("RemoveCacheEntries"));
+    EXPECT_EQ(2u, Counter("RemoveLastTypedEntries"));
+}
+
+TEST_F(GuardTest, NavigateCompleteWithoutBeforeNavigateCleansNothing)
+{
+    Enable();
+    Switch("RemoveCache");
+    ASSERT_EQ(S_OK, Attach());
+    browser_->FireNavigateComplete2(L"http://www.example.com/");
+    EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
+}
+
+// Logs the names of the values the pass writes, in order, and writes them.
+std::vector<std::string> g_written;
+LONG WINAPI LoggingSetValueEx(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    g_written.push_back(name);
+    return RegSetValueExA(key, name, reserved, type, data, size);
+}
+
+TEST_F(GuardTest, PassRunsTheFourRowsInOrderAndCountsEachOnce)
+{
+    Enable();
+    for (const char* name : {"RemoveCookies", "RemoveCache", "RemoveLastTyped", "RemoveHistory"})
+        Switch(name);
+    SetDword(kRoot, kKey, "RemoveHistoryEntries", 0xFFFFFFFFu);
+    ASSERT_EQ(S_OK, Attach());
+    browser_->FireBeforeNavigate2(L"http://www.example.com/");
+    g_written.clear();
+    RegistryApi logging;
+    logging.SetValueEx = LoggingSetValueEx;
+    {
+        ScopedRegistryApi scope(logging);
+        browser_->FireNavigateComplete2(L"http://www.example.com/");
+    }
+    EXPECT_EQ((std::vector<std::string>{"RemoveCookiesEntries", "RemoveCacheEntries", "RemoveLastTypedEntries",
+                                        "RemoveHistoryEntries"}),
+              g_written);
+    EXPECT_EQ(1u, Counter("RemoveCookiesEntries"));
+    EXPECT_EQ(0u, Counter("RemoveHistoryEntries")) << "wraps around";
+}
+
+TEST_F(GuardTest, DetachWhileEnabledReloadsTheListAndFails)
+{
+    Enable();
+    WhiteList("a.example\r\n");
+    ASSERT_EQ(S_OK, Attach());
+    EXPECT_EQ(std::vector<std::string>{"a.example"}, Guard().Tracker().WhiteListEntries());
+    EXPECT_EQ(E_INVALIDARG, guard_->SetSite(nullptr));
+    EXPECT_EQ((std::vector<std::string>{"a.example", "a.example"}), Guard().Tracker().WhiteListEntries());
+    browser_->FireOnQuit();
+}
+
+TEST_F(GuardTest, MissingWhiteListFileIsReportedAndTheGuardStaysEnabled)
+{
+    Enable();
+    SetString(kRoot, kKey, "WhiteList", dir_.File("absent.txt"));
+    ASSERT_EQ(S_OK, Attach());
+    EXPECT_EQ(1, boxes_.shown);
+    EXPECT_TRUE(Guard().IsEnabled());
+    browser_->FireOnQuit();
+}
+
+TEST_F(GuardTest, GetSiteAlwaysFails)
+{
+    ASSERT_EQ(S_OK, Attach());
+    IUnknown* site = reinterpret_cast<IUnknown*>(1);
+    EXPECT_EQ(E_FAIL, guard_->GetSite(IID_IUnknown, reinterpret_cast<void**>(&site)));
+    EXPECT_EQ(nullptr, site);
+    EXPECT_EQ(E_POINTER, guard_->GetSite(IID_IUnknown, nullptr));
+    browser_->FireOnQuit();
+}
+
+TEST_F(GuardTest, QuitUnsubscribesAndNothingLeaks)
+{
+    const ULONG before = browser_->References();
+    ASSERT_EQ(S_OK, Attach());
+    EXPECT_GT(browser_->References(), before);
+    browser_->FireOnQuit();
+    EXPECT_EQ(0u, browser_->SinkCount());
+    EXPECT_EQ(E_INVALIDARG, guard_->SetSite(nullptr));
+    guard_.Reset();
+    EXPECT_EQ(0, guard_module::LockCount());
+    EXPECT_EQ(before, browser_->References()) << "browser and container released once each";
+}
+
+TEST_F(GuardTest, SetSiteReportsEachMissingPiece)
+{
+    EXPECT_EQ(E_INVALIDARG, guard_->SetSite(nullptr));
+    browser_->offerContainer = false;
+    EXPECT_EQ(E_POINTER, Attach());
+    browser_->offerContainer = true;
+    browser_->findConnectionPointResult = E_NOTIMPL;
+    EXPECT_EQ(E_NOTIMPL, Attach());
+    browser_->findConnectionPointResult = S_OK;
+    browser_->adviseResult = CONNECT_E_ADVISELIMIT;
+    EXPECT_EQ(CONNECT_E_ADVISELIMIT, Attach());
+    EXPECT_EQ(0u, browser_->SinkCount());
+}
+
+TEST_F(GuardTest, QueryMapAndTheEmptyContainer)
+{
+    ComPtr<IUnknown> identity = guard_.As<IUnknown>(IID_IUnknown);
+    ComPtr<IDispatch> dispatch = guard_.As<IDispatch>(IID_IDispatch);
+    ComPtr<IIEWebGuard> dual = guard_.As<IIEWebGuard>(IID_IIEWebGuard);
+    EXPECT_EQ(static_cast<IUnknown*>(dual.Get()), identity.Get());
+    EXPECT_EQ(static_cast<IDispatch*>(dual.Get()), dispatch.Get());
+    EXPECT_FALSE(guard_.As<IUnknown>(IID_IPersist));
+
+    ComPtr<ISupportErrorInfo> errors = guard_.As<ISupportErrorInfo>(IID_ISupportErrorInfo);
+    EXPECT_EQ(S_FALSE, errors->InterfaceSupportsErrorInfo(IID_IIEWebGuard));
+
+    ComPtr<IConnectionPointContainer> container = guard_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point));
+    EXPECT_EQ(nullptr, point);
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(S_OK, container->EnumConnectionPoints(points.Put()));
+    ULONG fetched = 7;
+    IConnectionPoint* next = nullptr;
+    EXPECT_EQ(S_FALSE, points->Next(1, &next, &fetched));
+    EXPECT_EQ(0u, fetched);
+
+    UINT count = 0;
+    EXPECT_EQ(S_OK, dispatch->GetTypeInfoCount(&count));
+    EXPECT_EQ(1u, count);
+    EXPECT_EQ(E_POINTER, dispatch->GetTypeInfo(0, 0, nullptr));
+}
+
+// Counts the references an outer object receives.
+struct CountingOuter : IUnknown {
+    ULONG refs = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+};
+
+TEST_F(GuardTest, AggregatedObjectDelegatesToItsOuterObject)
+{
+    CountingOuter outer;
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, IEWebGuard::Create(&outer, IID_IObjectWithSite, &out));
+    EXPECT_EQ(nullptr, out);
+
+    ComPtr<IUnknown> inner;
+    ASSERT_EQ(S_OK, IEWebGuard::Create(&outer, IID_IUnknown, inner.PutVoid()));
+    EXPECT_EQ(1u, outer.refs);
+    IObjectWithSite* site = nullptr;
+    ASSERT_EQ(S_OK, inner->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&site)));
+    EXPECT_EQ(2u, outer.refs) << "a part's reference belongs to the outer object";
+    site->Release();
+    EXPECT_EQ(1u, outer.refs);
+    inner.Reset();
+    EXPECT_EQ(1, guard_module::LockCount()) << "only the fixture's own guard is left";
+}
+
+// ---- Bad input through Invoke ------------------------------------------
+
+class GuardInvokeTest : public GuardTest {
+protected:
+    void SetUp() override
+    {
+        GuardTest::SetUp();
+        Enable();
+        ASSERT_EQ(S_OK, Attach());
+        dispatch_ = guard_.As<IDispatch>(IID_IDispatch);
+    }
+    void TearDown() override
+    {
+        browser_->FireOnQuit();
+        dispatch_.Reset();
+        GuardTest::TearDown();
+    }
+    HRESULT Invoke(DISPID id, DISPPARAMS* params)
+    {
+        return dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, params, nullptr, nullptr, nullptr);
+    }
+    // BeforeNavigate2 arguments with the address variant given by the test.
+    HRESULT BeforeNavigate(VARIANT address, UINT cArgs = 7, VARTYPE frameType = VT_DISPATCH)
+    {
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        VARIANT args[7];
+        for (auto& a : args)
+            VariantInit(&a);
+        args[0].vt = VT_BYREF | VT_BOOL;
+        args[0].pboolVal = &cancel;
+        args[5].vt = VT_BYREF | VT_VARIANT;
+        args[5].pvarVal = &address;
+        args[6].vt = frameType;
+        args[6].pdispVal = static_cast<IWebBrowser2*>(browser_.Get());
+        DISPPARAMS params{args + (7 - cArgs), nullptr, cArgs, 0};
+        const HRESULT result = Invoke(DISPID_BEFORENAVIGATE2, &params);
+        EXPECT_EQ(VARIANT_FALSE, cancel) << "the guard never cancels";
+        return result;
+    }
+    static VARIANT Text(const wchar_t* text)
+    {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = const_cast<BSTR>(text);  // read only, never freed by the guard
+        return v;
+    }
+    ComPtr<IDispatch> dispatch_;
+};
+
+TEST_F(GuardInvokeTest, NullParametersAreRefusedForEveryId)
+{
+    for (DISPID id : {DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_ONQUIT, 251, 9999})
+        EXPECT_EQ(E_INVALIDARG, Invoke(id, nullptr)) << id;
+    EXPECT_EQ(1u, browser_->SinkCount());
+}
+
+TEST_F(GuardInvokeTest, TooFewOrNoArgumentsAreIgnored)
+{
+    DISPPARAMS none{nullptr, nullptr, 7, 0};
+    EXPECT_EQ(S_OK, Invoke(DISPID_BEFORENAVIGATE2, &none));
+    for (UINT count : {0u, 1u, 6u})
+        EXPECT_EQ(S_OK, BeforeNavigate(Text(L"http://www.example.com/"), count)) << count;
+    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+}
+
+TEST_F(GuardInvokeTest, WrongTypesAreIgnored)
+{
+    EXPECT_EQ(S_OK, BeforeNavigate(Text(L"http://www.example.com/"), 7, VT_UNKNOWN));
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_I4;
+    number.lVal = 0x41414141;
+    EXPECT_EQ(S_OK, BeforeNavigate(number));
+    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+
+    VARIANT args[7];
+    for (auto& a : args) {
+        VariantInit(&a);
+        a.vt = VT_I4;
+    }
+    args[6].vt = VT_DISPATCH;
+    args[6].pdispVal = nullptr;
+    DISPPARAMS params{args, nullptr, 7, 0};
+    EXPECT_EQ(S_OK, Invoke(DISPID_BEFORENAVIGATE2, &params));
+    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+}
+
+TEST_F(GuardInvokeTest, NullStringIsAnEmptyAddress)
+{
+    SetString(kRoot, kKey, "LastDomain", "before");
+    EXPECT_EQ(S_OK, BeforeNavigate(Text(nullptr)));
+    EXPECT_EQ("", LastDomain());
+}
+
+TEST_F(GuardInvokeTest, LongAndUnmappableAddressesAreConvertedWhole)
+{
+    std::wstring longUrl = L"http://www.example.com/" + std::wstring(100000, L'a');
+    EXPECT_EQ(S_OK, BeforeNavigate(Text(longUrl.c_str())));
+    EXPECT_EQ("example.com", LastDomain());
+    EXPECT_EQ(S_OK, BeforeNavigate(Text(L"http://\x4e2d\x6587.example.com/")));
+    EXPECT_EQ("??.example.com", LastDomain());
+}
+
+TEST_F(GuardInvokeTest, UnhandledEventsChangeNothing)
+{
+    DISPPARAMS empty{nullptr, nullptr, 0, 0};
+    for (DISPID id : {102, 104, 105, 108, 113, 251, 259, 12345})
+        EXPECT_EQ(S_OK, Invoke(id, &empty)) << id;
+    EXPECT_EQ(1u, browser_->SinkCount());
+    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+}
+
+}  // namespace
