@@ -1,0 +1,86 @@
+#include "ClassFactory.h"
+
+#include <new>
+
+#include "GuardModule.h"
+#include "IEWebGuard.h"
+
+namespace {
+
+struct FactorySlot {
+    FactorySlot() { InitializeCriticalSection(&lock); }
+    ~FactorySlot() { DeleteCriticalSection(&lock); }
+    CRITICAL_SECTION lock;
+    CGuardClassFactory* factory = nullptr;
+};
+
+FactorySlot& Slot()
+{
+    static FactorySlot slot;
+    return slot;
+}
+
+}  // namespace
+
+CGuardClassFactory* CGuardClassFactory::Instance()
+{
+    FactorySlot& slot = Slot();
+    EnterCriticalSection(&slot.lock);
+    if (!slot.factory)
+        slot.factory = new (std::nothrow) CGuardClassFactory;
+    CGuardClassFactory* factory = slot.factory;
+    LeaveCriticalSection(&slot.lock);
+    return factory;
+}
+
+void CGuardClassFactory::ReleaseInstance()
+{
+    FactorySlot& slot = Slot();
+    EnterCriticalSection(&slot.lock);
+    if (slot.factory && InterlockedDecrement(&slot.factory->refs_) == 0)
+        delete slot.factory;
+    slot.factory = nullptr;
+    LeaveCriticalSection(&slot.lock);
+}
+
+HRESULT CGuardClassFactory::QueryInterface(REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory))
+        return E_NOINTERFACE;
+    *out = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+}
+
+// References from outside the module keep it loaded.
+ULONG CGuardClassFactory::AddRef()
+{
+    guard_module::Lock();
+    return InterlockedIncrement(&refs_);
+}
+
+ULONG CGuardClassFactory::Release()
+{
+    const LONG left = InterlockedDecrement(&refs_);
+    guard_module::Unlock();
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+HRESULT CGuardClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out)
+{
+    return IEWebGuard::Create(outer, iid, out);
+}
+
+HRESULT CGuardClassFactory::LockServer(BOOL lock)
+{
+    if (lock)
+        guard_module::Lock();
+    else
+        guard_module::Unlock();
+    return S_OK;
+}

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <ocidl.h>
+
+#include "ComPtr.h"
+#include "Process.h"
+#include "RegistrySandbox.h"
+#include "TempDir.h"
+#include "Vexmoor.h"
+
+namespace {
+
+const char kClsid[] = "{1B77D30A-81C9-497A-8647-142F7511B1FB}";
+const char kLibid[] = "{5AB0D266-DD2B-4006-B9D6-A9145291BDD6}";
+const char kClasses[] = "Software\\Classes";
+const char kBho[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+const HKEY kRoot = HKEY_LOCAL_MACHINE;
+
+std::string Classes(const std::string& path) { return std::string(kClasses) + "\\" + path; }
+
+std::vector<std::string> SubKeys(const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(kRoot, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string DefaultValue(const std::string& path) { return GetString(kRoot, path, ""); }
+
+// Every key that registration touches is put back as it was.
+class ComServerTest : public ::testing::Test {
+protected:
+    static int Regsvr32(const std::string& args) { return RunProgram("regsvr32.exe /s " + args); }
+    static std::string Dll() { return BinaryFolder() + "\\Vexmoor.dll"; }
+
+    RegistrySandbox progId1_{kRoot, Classes("Vexmoor.IEWebGuard.1")};
+    RegistrySandbox progId_{kRoot, Classes("Vexmoor.IEWebGuard")};
+    RegistrySandbox clsid_{kRoot, Classes(std::string("CLSID\\") + kClsid)};
+    RegistrySandbox typeLib_{kRoot, Classes(std::string("TypeLib\\") + kLibid)};
+    RegistrySandbox dual_{kRoot, Classes("Interface\\{80CC88FE-2567-42ED-A3AE-E397D2A12C52}")};
+    RegistrySandbox events_{kRoot, Classes("Interface\\{267B1ED2-2C9E-4A3F-BE15-7AFC79403073}")};
+    RegistrySandbox bho_{kRoot, kBho};
+    RegistrySandbox settings_{kRoot, "Software\\Norvane"};
+};
+
+TEST_F(ComServerTest, RegistrationWritesExactlyTheEntriesOfTheTable)
+{
+    ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
+    EXPECT_EQ("IEWebGuard Class", DefaultValue(Classes("Vexmoor.IEWebGuard.1")));
+    EXPECT_EQ(kClsid, DefaultValue(Classes("Vexmoor.IEWebGuard.1\\CLSID")));
+    EXPECT_EQ(std::vector<std::string>{"CLSID"}, SubKeys(Classes("Vexmoor.IEWebGuard.1")));
+    EXPECT_EQ("IEWebGuard Class", DefaultValue(Classes("Vexmoor.IEWebGuard")));
+    EXPECT_EQ(kClsid, DefaultValue(Classes("Vexmoor.IEWebGuard\\CLSID")));
+    EXPECT_EQ("Vexmoor.IEWebGuard.1", DefaultValue(Classes("Vexmoor.IEWebGuard\\CurVer")));
+    EXPECT_EQ((std::vector<std::string>{"CLSID", "CurVer"}), SubKeys(Classes("Vexmoor.IEWebGuard")));
+
+    const std::string clsid = Classes(std::string("CLSID\\") + kClsid);
+    EXPECT_EQ("IEWebGuard Class", DefaultValue(clsid));
+    EXPECT_EQ(
+        (std::vector<std::string>{"InprocServer32", "ProgID", "Programmable", "TypeLib", "VersionIndependentProgID"}),
+        SubKeys(clsid));
+    EXPECT_EQ("Vexmoor.IEWebGuard.1", DefaultValue(clsid + "\\ProgID"));
+    EXPECT_EQ("Vexmoor.IEWebGuard", DefaultValue(clsid + "\\VersionIndependentProgID"));
+    EXPECT_FALSE(ValueExists(kRoot, clsid + "\\Programmable", ""));
+    EXPECT_EQ(Dll(), DefaultValue(clsid + "\\InprocServer32"));
+    EXPECT_EQ("Apartment", GetString(kRoot, clsid + "\\InprocServer32", "ThreadingModel"));
+    EXPECT_EQ(kLibid, DefaultValue(clsid + "\\TypeLib"));
+    EXPECT_EQ("Internet Explorer Web Content Guard ", DefaultValue(std::string(kBho) + "\\" + kClsid));
+    EXPECT_EQ(std::vector<std::string>{"1.0"}, SubKeys(Classes(std::string("TypeLib\\") + kLibid)));
+}
+
+TEST_F(ComServerTest, RegisteringTwiceLeavesOneSet)
+{
+    ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
+    const std::string clsid = Classes(std::string("CLSID\\") + kClsid);
+    SetString(kRoot, clsid + "\\Stale", "", "left from an old version");
+    ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
+    EXPECT_EQ(
+        (std::vector<std::string>{"InprocServer32", "ProgID", "Programmable", "TypeLib", "VersionIndependentProgID"}),
+        SubKeys(clsid));
+}
+
+TEST_F(ComServerTest, UnregisteringRemovesTheEntriesButNotSharedKeys)
+{
+    ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
+    SetString(kRoot, std::string(kBho) + "\\{00000000-1111-2222-3333-444444444444}", "", "another helper");
+    ASSERT_EQ(0, Regsvr32("/u \"" + Dll() + "\""));
+    EXPECT_FALSE(KeyExists(kRoot, Classes("Vexmoor.IEWebGuard.1")));
+    EXPECT_FALSE(KeyExists(kRoot, Classes("Vexmoor.IEWebGuard")));
+    EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kClsid)));
+    EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("TypeLib\\") + kLibid)));
+    EXPECT_FALSE(KeyExists(kRoot, std::string(kBho) + "\\" + kClsid));
+    EXPECT_TRUE(KeyExists(kRoot, kBho)) << "another helper is still registered there";
+    EXPECT_TRUE(KeyExists(kRoot, Classes("CLSID")));
+}
+
+TEST_F(ComServerTest, ModulePathWithASingleQuoteIsStoredUnchanged)
+{
+    TempDir dir;
+    const std::string folder = dir.Path() + "\\it's here";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string copy = folder + "\\Vexmoor.dll";
+    ASSERT_TRUE(CopyFileA(Dll().c_str(), copy.c_str(), FALSE));
+    ASSERT_EQ(0, Regsvr32("\"" + copy + "\""));
+    EXPECT_EQ(copy, DefaultValue(Classes(std::string("CLSID\\") + kClsid + "\\InprocServer32")));
+    ASSERT_EQ(0, Regsvr32("/u \"" + copy + "\""));
+}
+
+// The exports, called in this process.
+class ExportsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CoInitialize(nullptr);
+        module_ = LoadLibraryA((BinaryFolder() + "\\Vexmoor.dll").c_str());
+        ASSERT_NE(nullptr, module_);
+        getClassObject_ = reinterpret_cast<decltype(getClassObject_)>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+        canUnloadNow_ = reinterpret_cast<decltype(canUnloadNow_)>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+        ASSERT_TRUE(getClassObject_ && canUnloadNow_);
+    }
+    void TearDown() override
+    {
+        if (module_)
+            FreeLibrary(module_);
+        CoUninitialize();
+    }
+    ComPtr<IClassFactory> Factory()
+    {
+        ComPtr<IClassFactory> factory;
+        EXPECT_EQ(S_OK, getClassObject_(CLSID_IEWebGuard, IID_IClassFactory, factory.PutVoid()));
+        return factory;
+    }
+
+    HMODULE module_ = nullptr;
+    HRESULT(WINAPI* getClassObject_)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(WINAPI* canUnloadNow_)() = nullptr;
+};
+
+TEST_F(ExportsTest, OtherClassesAreNotAvailable)
+{
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, getClassObject_(IID_IDispatch, IID_IClassFactory, &out));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(E_POINTER, getClassObject_(CLSID_IEWebGuard, IID_IClassFactory, nullptr));
+}
+
+TEST_F(ExportsTest, ModuleStaysWhileObjectsFactoriesOrLocksLive)
+{
+    EXPECT_EQ(S_OK, canUnloadNow_());
+    {
+        ComPtr<IClassFactory> factory = Factory();
+        ComPtr<IClassFactory> same = Factory();
+        EXPECT_EQ(factory.Get(), same.Get()) << "one cached class object";
+        EXPECT_EQ(S_FALSE, canUnloadNow_());
+        ComPtr<IObjectWithSite> guard;
+        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IObjectWithSite, guard.PutVoid()));
+        factory.Reset();
+        same.Reset();
+        EXPECT_EQ(S_FALSE, canUnloadNow_()) << "a guard lives";
+        guard.Reset();
+        EXPECT_EQ(S_OK, canUnloadNow_());
+    }
+    ComPtr<IClassFactory> factory = Factory();
+    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+    factory.Reset();
+    EXPECT_EQ(S_FALSE, canUnloadNow_());
+    Factory()->LockServer(FALSE);
+    EXPECT_EQ(S_OK, canUnloadNow_());
+}
+
+TEST_F(ExportsTest, CreateInstanceChecksItsArguments)
+{
+    ComPtr<IClassFactory> factory = Factory();
+    EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_IUnknown, nullptr));
+    ComPtr<IUnknown> outer;
+    factory->CreateInstance(nullptr, IID_IUnknown, outer.PutVoid());
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(outer.Get(), IID_IDispatch, &out));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IPersist, &out));
+}
+
+// Through real COM activation of the registered server.
+class RegisteredServerTest : public ComServerTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
+        CoInitialize(nullptr);
+    }
+    void TearDown() override
+    {
+        CoUninitialize();
+        Regsvr32("/u \"" + Dll() + "\"");
+    }
+};
+
+TEST_F(RegisteredServerTest, TypeInformationComesFromTheRegisteredLibrary)
+{
+    CLSID clsid{};
+    ASSERT_EQ(S_OK, CLSIDFromProgID(L"Vexmoor.IEWebGuard", &clsid));
+    ComPtr<IDispatch> guard;
+    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, guard.PutVoid()));
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(S_OK, guard->GetTypeInfo(0, 0, info.Put()));
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
+    EXPECT_TRUE(IsEqualGUID(IID_IIEWebGuard, attributes->guid));
+    info->ReleaseTypeAttr(attributes);
+    OLECHAR name[] = L"GetTypeInfoCount";
+    LPOLESTR names[] = {name};
+    DISPID id = 0;
+    EXPECT_EQ(S_OK, guard->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+    OLECHAR unknown[] = L"NoSuchMember";
+    names[0] = unknown;
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, guard->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+}
+
+TEST_F(RegisteredServerTest, HostProgramDrivesTheRegisteredGuardEndToEnd)
+{
+    SetDword(kRoot, "Software\\Norvane", "BHOEnabled", 1);
+    SetDword(kRoot, "Software\\Norvane", "RemoveLastTyped", 1);
+    std::string output;
+    ASSERT_EQ(0, RunProgram("\"" + BinaryFolder() + "\\GuardHost.exe\" http://www.example.com/a.html "
+                                                      "http://news.example.org/b.html",
+                            60000, &output))
+        << output;
+    EXPECT_EQ("news.example.org", GetString(kRoot, "Software\\Norvane", "LastDomain"));
+    EXPECT_EQ(2u, GetDword(kRoot, "Software\\Norvane", "RemoveLastTypedEntries"));
+    EXPECT_NE(std::string::npos, output.find("SetSite: 0x00000000")) << output;
+}
+
+}  // namespace
