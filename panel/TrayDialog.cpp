@@ -1,0 +1,153 @@
+#include "TrayDialog.h"
+
+#include <cstring>
+
+#include "NotifyIconApi.h"
+
+CTrayDialog::CTrayDialog(UINT templateId, UINT firstPage, HWND parent)
+    : CMultiPageDHtmlDialog(templateId, firstPage, parent)
+{
+    notify_.cbSize = NOTIFYICONDATAA_V1_SIZE;  // the first version of the record
+    notify_.uID = 1;
+    notify_.uFlags = NIF_MESSAGE;
+    notify_.uCallbackMessage = WM_TRAYNOTIFY;
+}
+
+CTrayDialog::~CTrayDialog()
+{
+    if (menu_)
+        DestroyMenu(menu_);
+}
+
+HICON CTrayDialog::SetTrayIcon(UINT iconId)
+{
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
+    if (icon) {
+        notify_.hIcon = icon;
+        notify_.uFlags |= NIF_ICON;
+    }
+    return icon;
+}
+
+void CTrayDialog::SetTrayTip(const char* tip)
+{
+    lstrcpynA(notify_.szTip, tip, sizeof notify_.szTip);
+    notify_.uFlags |= NIF_TIP;
+}
+
+void CTrayDialog::SetTrayMenu(UINT menuId)
+{
+    if (menu_)
+        DestroyMenu(menu_);
+    menu_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
+}
+
+BOOL CTrayDialog::AddTrayIcon()
+{
+    if (iconShown_)
+        return FALSE;
+    const BOOL added = NotifyIconHook()(NIM_ADD, &notify_);
+    if (added)
+        iconShown_ = 1;
+    return added;
+}
+
+BOOL CTrayDialog::RemoveTrayIcon()
+{
+    if (!iconShown_)
+        return FALSE;
+    const BOOL removed = NotifyIconHook()(NIM_DELETE, &notify_);
+    if (removed)
+        iconShown_ = 0;
+    return removed;
+}
+
+void CTrayDialog::RestoreFromTray()
+{
+    if (!traySwitch_ || !iconShown_)
+        return;
+    if (NotifyIconHook()(NIM_DELETE, &notify_)) {
+        iconShown_ = 0;
+        ShowWindow(GetSafeHwnd(), SW_SHOW);
+    }
+}
+
+bool CTrayDialog::OnSysCommand(UINT id, LPARAM)
+{
+    const UINT command = id & 0xFFF0;
+    if (!traySwitch_ || (command != SC_CLOSE && command != SC_MINIMIZE))
+        return false;  // default processing
+    if (!iconShown_ && NotifyIconHook()(NIM_ADD, &notify_)) {
+        iconShown_ = 1;
+        ShowWindow(GetSafeHwnd(), SW_HIDE);
+    }
+    return true;  // otherwise dropped: the window stays as it is
+}
+
+LRESULT CTrayDialog::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
+{
+    if (iconId != 1)
+        return 0;
+    POINT at{};
+    switch (static_cast<UINT>(mouseMessage)) {
+    case WM_LBUTTONDOWN:
+        OnTrayLButtonDown(at);
+        break;
+    case WM_LBUTTONDBLCLK:
+        OnTrayLButtonDblClk(at);
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_CONTEXTMENU:
+        GetCursorPos(&at);
+        OnTrayRButtonDown(at);
+        break;
+    case WM_RBUTTONDBLCLK:
+        OnTrayRButtonDblClk(at);
+        break;
+    case WM_MOUSEMOVE:
+        OnTrayMouseMove(at);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CTrayDialog::OnTrayRButtonDown(POINT at)
+{
+    HMENU popup = menu_ ? GetSubMenu(menu_, 0) : nullptr;
+    if (!popup)
+        return;
+    // The menu closes when the user clicks elsewhere only if its owner is in front.
+    SetForegroundWindow(GetSafeHwnd());
+    TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, GetSafeHwnd(), nullptr);
+    PostMessageA(GetSafeHwnd(), WM_NULL, 0, 0);
+    SetMenuDefaultItem(popup, defaultItem_, TRUE);
+}
+
+bool CTrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_TRAYNOTIFY:
+        result = OnTrayNotify(wParam, lParam);
+        return true;
+    case WM_SYSCOMMAND:
+        result = 0;
+        return OnSysCommand(static_cast<UINT>(wParam), lParam);
+    default:
+        return CMultiPageDHtmlDialog::OnMessage(message, wParam, lParam, result);
+    }
+}
+
+void CTrayDialog::OnWindowCreated()
+{
+    notify_.hWnd = GetSafeHwnd();
+    notify_.uID = 1;
+}
+
+void CTrayDialog::OnWindowDestroyed()
+{
+    // The shown flag stays as it is; the window is gone anyway.
+    if (notify_.hWnd && notify_.uID > 0 && iconShown_)
+        NotifyIconHook()(NIM_DELETE, &notify_);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// A dialog that lives either on screen or as an icon in the notification
+// area, never both: closing or minimising puts it in the tray, a double click
+// on the icon (or the menu's Configuration) brings it back. A right click
+// opens the tray menu.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "DHtmlDialog.h"
+
+const UINT WM_TRAYNOTIFY = WM_USER + 1;
+
+class CTrayDialog : public CMultiPageDHtmlDialog {
+public:
+    CTrayDialog(UINT templateId, UINT firstPage, HWND parent);
+    ~CTrayDialog() override;
+
+    HICON SetTrayIcon(UINT iconId);
+    void SetTrayTip(const char* tip);
+    void SetTrayMenu(UINT menuId);
+    BOOL AddTrayIcon();
+    BOOL RemoveTrayIcon();
+    void RestoreFromTray();
+
+    bool IsIconShown() const { return iconShown_ != 0; }
+    const NOTIFYICONDATAA& NotifyData() const { return notify_; }
+    HMENU TrayMenu() const { return menu_; }
+
+    // Close and minimise hide the window to the tray; the rest take the default path.
+    virtual bool OnSysCommand(UINT id, LPARAM param);
+    LRESULT OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+
+protected:
+    virtual void OnTrayLButtonDown(POINT) {}
+    virtual void OnTrayLButtonDblClk(POINT) { RestoreFromTray(); }
+    virtual void OnTrayRButtonDown(POINT at);
+    virtual void OnTrayRButtonDblClk(POINT) {}
+    virtual void OnTrayMouseMove(POINT) {}
+
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnWindowCreated() override;
+    void OnWindowDestroyed() override;
+
+private:
+    int traySwitch_ = 1;
+    int iconShown_ = 0;
+    NOTIFYICONDATAA notify_{};
+    HMENU menu_ = nullptr;
+    UINT defaultItem_ = 0;
+};

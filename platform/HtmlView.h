@@ -1,0 +1,48 @@
+#pragma once
+// The browser view that fills an HTML dialog, behind one interface with two
+// engines: the platform's WebBrowser control (PlatformHtmlView) and our
+// in-memory engine (MemoryHtmlView) where the platform has no HTML engine.
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+// One element of the page shown, looked up by id. Valid until the page
+// changes or the element is replaced.
+class IHtmlElement {
+public:
+    virtual ~IHtmlElement() = default;
+    virtual std::wstring Id() = 0;
+    virtual std::wstring GetInnerHtml() = 0;
+    virtual bool SetInnerHtml(const std::wstring& markup) = 0;
+    virtual std::wstring GetOuterHtml() = 0;
+    virtual bool SetOuterHtml(const std::wstring& markup) = 0;
+    virtual std::optional<std::wstring> GetAttribute(const std::wstring& name) = 0;
+};
+
+// What the view reports to the dialog that hosts it.
+class IHtmlViewEvents {
+public:
+    virtual ~IHtmlViewEvents() = default;
+    virtual void OnBeforeNavigate(const std::wstring& url) = 0;
+    virtual void OnDocumentComplete(const std::wstring& url) = 0;
+    // An element event (-600 click, -602 key down, -604 key up) raised by the
+    // element with this id, at the moment it is raised.
+    virtual void OnElementEvent(const std::wstring& elementId, long dispid, IHtmlElement& source) = 0;
+};
+
+class IHtmlView {
+public:
+    virtual ~IHtmlView() = default;
+    // Creates the view as a child filling this rectangle of the parent.
+    virtual bool Create(HWND parent, const RECT& area) = 0;
+    virtual bool Navigate(const std::wstring& url) = 0;
+    virtual std::unique_ptr<IHtmlElement> GetElement(const std::wstring& id) = 0;
+    virtual void Destroy() = 0;
+};
+
+// Dispatch ids of the element events the dialogs bind.
+const long kEventClick = -600;
+const long kEventKeyDown = -602;
+const long kEventKeyUp = -604;

@@ -1,0 +1,31 @@
+#pragma once
+// The platform engine: the WebBrowser control hosted in the dialog as an
+// in-place OLE object. It reports before-navigate and document-complete from
+// DWebBrowserEvents2, and element events from a sink on the document's
+// HTMLDocumentEvents2, routed by the id of the element that raised them.
+// Wine has no HTML engine here, so Create fails there and the caller falls
+// back to the in-memory engine.
+#include "ComPtr.h"
+#include "HtmlView.h"
+
+struct IWebBrowser2;
+struct IOleObject;
+class PlatformHtmlSite;
+
+class PlatformHtmlView : public IHtmlView {
+public:
+    explicit PlatformHtmlView(IHtmlViewEvents& events);
+    ~PlatformHtmlView() override;
+
+    bool Create(HWND parent, const RECT& area) override;
+    bool Navigate(const std::wstring& url) override;
+    std::unique_ptr<IHtmlElement> GetElement(const std::wstring& id) override;
+    void Destroy() override;
+
+private:
+    IHtmlViewEvents& events_;
+    PlatformHtmlSite* site_ = nullptr;  // a COM object; released in Destroy
+};
+
+// The engine a dialog gets: the platform's where it can be created, else ours.
+std::unique_ptr<IHtmlView> CreateHtmlView(IHtmlViewEvents& events, HWND parent, const RECT& area);
