@@ -383,7 +383,8 @@ bool HasHtmlEngine()
 std::unique_ptr<IHtmlView> CreateHtmlView(IHtmlViewEvents& events, HWND parent, const RECT& area)
 {
     auto platform = std::make_unique<PlatformHtmlView>(events);
-    if (HasHtmlEngine() && platform->Create(parent, area))
+    static const bool hasEngine = HasHtmlEngine();  // asking costs seconds where there is none
+    if (hasEngine && platform->Create(parent, area))
         return platform;
     auto memory = std::make_unique<MemoryHtmlView>(events);
     memory->Create(parent, area);

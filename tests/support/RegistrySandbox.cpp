@@ -6,6 +6,8 @@
 
 namespace {
 
+int g_sandboxes = 0;  // sandboxes may nest: each keeps its own backup
+
 HKEY Open(HKEY root, const std::string& path, REGSAM access)
 {
     HKEY key = nullptr;
@@ -32,7 +34,9 @@ void CopyTree(HKEY root, const std::string& from, const std::string& to)
 }  // namespace
 
 RegistrySandbox::RegistrySandbox(HKEY root, std::string path)
-    : root_(root), path_(std::move(path)), backup_(path_ + ".test-backup")
+    : root_(root),
+      path_(std::move(path)),
+      backup_(path_ + ".test-backup-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++g_sandboxes))
 {
     RegDeleteTreeA(root_, backup_.c_str());
     if (HKEY key = Open(root_, path_, KEY_READ)) {
@@ -131,3 +135,14 @@ LONG WINAPI DeniedCreateKeyEx(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECUR
 LONG WINAPI DeniedSetValueEx(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
 
 LONG WINAPI DeniedQueryValueEx(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) { return ERROR_ACCESS_DENIED; }
+
+void DeleteTree(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); }
+
+void DeleteValue(HKEY root, const std::string& key, const std::string& name)
+{
+    HKEY k = Open(root, key, KEY_SET_VALUE);
+    if (k) {
+        RegDeleteValueA(k, name.c_str());
+        RegCloseKey(k);
+    }
+}

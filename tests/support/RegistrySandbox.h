@@ -26,6 +26,8 @@ void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD 
 void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
 void SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data,
             DWORD size);
+void DeleteTree(HKEY root, const std::string& key);
+void DeleteValue(HKEY root, const std::string& key, const std::string& name);
 bool ValueExists(HKEY root, const std::string& key, const std::string& name);
 bool KeyExists(HKEY root, const std::string& key);
 // The raw bytes and type of a value; false when it is missing.

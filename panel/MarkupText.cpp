@@ -1,0 +1,114 @@
+#include "MarkupText.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "AnsiText.h"
+
+namespace {
+
+const int kBufferBytes = 10000;
+
+bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefix)
+{
+    const std::size_t n = std::strlen(prefix);
+    return at + n <= text.size() && _strnicmp(text.c_str() + at, prefix, n) == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> WideToAnsi(const std::wstring& wide)
+{
+    char buffer[kBufferBytes];
+    const int written =
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, buffer, kBufferBytes, nullptr, nullptr);
+    if (written <= 0)
+        return std::nullopt;
+    return std::string(buffer);
+}
+
+bool IsCheckedMarkup(const std::string& markup)
+{
+    for (const char* word : {"checked", "CHECKED"}) {
+        const std::size_t at = ansi::Find(markup, word);
+        if (at != ansi::npos && at > 0)
+            return true;
+    }
+    return false;
+}
+
+std::string EscapeMarkup(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string DecodeMarkup(const std::string& markup)
+{
+    static const struct {
+        const char* entity;
+        char c;
+    } named[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''},
+                 {"&nbsp;", '\xA0'}};
+    std::string out;
+    for (std::size_t i = 0; i < markup.size(); ++i) {
+        bool decoded = false;
+        for (const auto& e : named) {
+            if (StartsWithNoCase(markup, i, e.entity)) {
+                out += e.c;
+                i += std::strlen(e.entity) - 1;
+                decoded = true;
+                break;
+            }
+        }
+        if (!decoded && markup[i] == '&' && i + 2 < markup.size() && markup[i + 1] == '#') {
+            const std::size_t semi = markup.find(';', i);
+            if (semi != std::string::npos && semi - i <= 8) {
+                out += static_cast<char>(strtoul(markup.c_str() + i + 2, nullptr, 10));
+                i = semi;
+                decoded = true;
+            }
+        }
+        if (!decoded)
+            out += markup[i];
+    }
+    return out;
+}
+
+std::vector<ListOption> ParseListMarkup(const std::string& markup)
+{
+    // Each entry is "<OPTION ...>text</OPTION>"; its text is escaped, so the
+    // first "<" after the tag ends it.
+    std::vector<ListOption> options;
+    for (std::size_t at = 0; (at = markup.find('<', at)) != std::string::npos;) {
+        if (!StartsWithNoCase(markup, at, "<option") ||
+            (at + 7 < markup.size() && markup[at + 7] != '>' && markup[at + 7] != ' ')) {
+            ++at;
+            continue;
+        }
+        const std::size_t tagEnd = markup.find('>', at);
+        if (tagEnd == std::string::npos)
+            break;
+        const std::string tag = markup.substr(at, tagEnd - at);
+        const std::size_t textEnd = std::min(markup.find('<', tagEnd + 1), markup.size());
+        ListOption option;
+        option.text = DecodeMarkup(markup.substr(tagEnd + 1, textEnd - tagEnd - 1));
+        for (std::size_t s = 0; (s = tag.find(' ', s)) != std::string::npos; ++s)
+            if (StartsWithNoCase(tag, s + 1, "selected"))
+                option.selected = true;
+        options.push_back(std::move(option));
+        at = textEnd;
+    }
+    return options;
+}

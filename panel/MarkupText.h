@@ -1,0 +1,27 @@
+#pragma once
+// Text work on page mark-up: the one conversion of read-back mark-up to ANSI,
+// the check-box test, and the escaping that keeps user text from becoming
+// mark-up.
+#include <optional>
+#include <string>
+#include <vector>
+
+// The text in the ANSI code page, "?" for characters it cannot show; empty
+// when it needs more than the 10,000-byte buffer: a cut text is never handed
+// back as if it were whole.
+std::optional<std::string> WideToAnsi(const std::wstring& wide);
+
+// True when "checked" or "CHECKED" occurs after the first character.
+bool IsCheckedMarkup(const std::string& markup);
+
+// Text made safe inside an element or a quoted attribute value.
+std::string EscapeMarkup(const std::string& text);
+// The text that escaped mark-up stands for (&amp; &lt; &gt; &quot; &#39; &nbsp; &#n;).
+std::string DecodeMarkup(const std::string& markup);
+
+// The options of a list box's inner mark-up, as the browser gives it back.
+struct ListOption {
+    std::string text;
+    bool selected = false;
+};
+std::vector<ListOption> ParseListMarkup(const std::string& markup);

@@ -1,0 +1,42 @@
+#include "NorvaneApp.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "NorvaneDlg.h"
+
+namespace {
+
+const char kInstanceMutex[] = "AFX_Kestu_H__5B5F33E8_2175_4C23_BB38_3334CADD6B88";
+
+// The running panel's window is found by its caption, hidden or not, and
+// asked to come forward: out of the tray and in front.
+void BringRunningPanelForward()
+{
+    HWND running = FindWindowA("#32770", "Norvane Configuration");
+    if (running)
+        PostMessageA(running, CNorvaneDlg::ShowRequestMessage(), 0, 0);
+}
+
+}  // namespace
+
+BOOL CNorvaneApp::InitInstance()
+{
+    InitCommonControls();
+    // Kept open for the life of the process: its existence is the signal.
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, kInstanceMutex);
+    const bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (mutex)
+        ReleaseMutex(mutex);
+    if (alreadyRunning) {
+        BringRunningPanelForward();
+        return FALSE;
+    }
+    CoInitialize(nullptr);  // the browser view is a COM object
+    {
+        CNorvaneDlg dialog;
+        dialog.DoModal();
+    }
+    CoUninitialize();
+    return FALSE;
+}

@@ -1,0 +1,210 @@
+#include "NorvaneDlg.h"
+
+#include "AboutDlg.h"
+#include "PanelSettings.h"
+#include "resource.h"
+
+namespace {
+
+const UINT_PTR TIMER_HIDE_AT_START = 998;
+
+std::string DoubleBackslashes(const std::string& path)
+{
+    std::string doubled;
+    for (char c : path) {
+        doubled += c;
+        if (c == '\\')
+            doubled += '\\';
+    }
+    return doubled;
+}
+
+}  // namespace
+
+CNorvaneDlg::CNorvaneDlg(HWND parent) : CTrayDialog(IDD_NORVANE_DIALOG, IDR_HTML_OPTIONS, parent)
+{
+    icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_NORVANE));
+
+    using Handler = HRESULT (CNorvaneDlg::*)(IHtmlElement&);
+    auto bind = [this](const wchar_t* id, long event, Handler handler) {
+        return HtmlEventEntry{id, event, [this, handler](IHtmlElement& e) { return (this->*handler)(e); }};
+    };
+    const HtmlEventTable tabs = {
+        {L"Options", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_OPTIONS); }},
+        {L"WhiteList", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_WHITELIST); }},
+        {L"Statistics", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_STATISTICS); }},
+        {L"Help", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_HELP); }},
+    };
+    const HtmlEventEntry done{L"btnDone", kEventClick, [this](IHtmlElement&) { return Done(); }};
+
+    optionsTable_ = tabs;
+    optionsTable_.insert(optionsTable_.end(),
+                         {done, bind(L"chkRemoveHistory", kEventClick, &CNorvaneDlg::OnClickRemoveHistory),
+                          bind(L"chkRemoveCookies", kEventClick, &CNorvaneDlg::OnClickRemoveCookies),
+                          bind(L"chkRemoveLastUrl", kEventClick, &CNorvaneDlg::OnClickRemoveLastUrl),
+                          bind(L"chkRemoveTempFiles", kEventClick, &CNorvaneDlg::OnClickRemoveTempFiles),
+                          bind(L"chkRunStartUp", kEventClick, &CNorvaneDlg::OnClickRunStartUp)});
+    whiteListTable_ = tabs;
+    whiteListTable_.insert(whiteListTable_.end(),
+                           {bind(L"btnAdd", kEventClick, &CNorvaneDlg::OnClickAdd),
+                            bind(L"btnRemove", kEventClick, &CNorvaneDlg::OnClickRemove),
+                            bind(L"btnSave", kEventClick, &CNorvaneDlg::OnClickSave), done,
+                            bind(L"selectWhiteList", kEventClick, &CNorvaneDlg::OnSelectWhiteList),
+                            bind(L"selectWhiteList", kEventKeyUp, &CNorvaneDlg::OnSelectWhiteList),
+                            bind(L"idUrlText", kEventKeyDown, &CNorvaneDlg::OnKeyDownUrlText)});
+    statisticsTable_ = tabs;
+    statisticsTable_.insert(statisticsTable_.end(),
+                            {done, bind(L"btnReset", kEventClick, &CNorvaneDlg::OnClickReset)});
+    helpTable_ = tabs;
+}
+
+CNorvaneDlg::~CNorvaneDlg() = default;
+
+UINT CNorvaneDlg::ShowRequestMessage()
+{
+    static const UINT message = RegisterWindowMessageA("Norvane.ShowConfiguration");
+    return message;
+}
+
+std::string CNorvaneDlg::WhiteListPath() { return panel::ProgramFolder() + "\\\\WhiteList.txt"; }
+
+BOOL CNorvaneDlg::OnInitDialog()
+{
+    CTrayDialog::OnInitDialog();
+    AddAboutItem();
+    SendMessageA(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(GetSafeHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SetTrayIcon(IDI_NORVANE);
+    SetTrayTip("Norvane");
+    SetTrayMenu(IDR_TRAY_MENU);
+    panel::ProgramFolder() = DoubleBackslashes(panel::AppPath().Get());
+    AddTrayIcon();
+    LoadFromResource(IDR_HTML_OPTIONS);
+    if (panel::NVXMinimize().Read() == 1) {
+        SetTimer(GetSafeHwnd(), TIMER_HIDE_AT_START, 1, nullptr);
+    } else {
+        panel::NVXMinimize().Set(1);
+        RemoveTrayIcon();
+    }
+    return TRUE;
+}
+
+void CNorvaneDlg::AddAboutItem()
+{
+    HMENU system = GetSystemMenu(GetSafeHwnd(), FALSE);
+    char text[128] = {};
+    if (!system || LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, text, sizeof text) <= 0)
+        return;
+    AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(system, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+const HtmlEventTable* CNorvaneDlg::GetEventTableForKey(const std::wstring& key)
+{
+    const struct {
+        const wchar_t* key;
+        const HtmlEventTable* table;
+    } pages[] = {{L"104", &optionsTable_}, {L"139", &whiteListTable_}, {L"140", &statisticsTable_},
+                 {L"138", &helpTable_}};
+    for (const auto& page : pages)
+        if (_wcsicmp(key.c_str(), page.key) == 0)
+            return page.table;
+    return nullptr;
+}
+
+void CNorvaneDlg::OnDocumentComplete(const std::wstring& url)
+{
+    // Each marker on its own, in this order; only a program named Norvane.exe fills.
+    if (url.find(L"Norvane.exe/139") != std::wstring::npos)
+        FillWhiteListPage();
+    if (url.find(L"Norvane.exe/104") != std::wstring::npos)
+        FillOptionsPage();
+    if (url.find(L"Norvane.exe/140") != std::wstring::npos)
+        FillStatisticsPage();
+}
+
+HRESULT CNorvaneDlg::SwitchPage(UINT page)
+{
+    LoadFromResource(page);
+    return S_OK;
+}
+
+HRESULT CNorvaneDlg::Done()
+{
+    OnSysCommand(SC_CLOSE, 0);
+    return S_OK;
+}
+
+bool CNorvaneDlg::OnSysCommand(UINT id, LPARAM param)
+{
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg().DoModal(GetSafeHwnd());
+        return true;
+    }
+    return CTrayDialog::OnSysCommand(id, param);
+}
+
+void CNorvaneDlg::OnInitMenuPopup(HMENU popup)
+{
+    const int count = GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(popup, i) == ID_TRAY_ENABLE)
+            CheckMenuItem(popup, ID_TRAY_ENABLE,
+                          MF_BYCOMMAND | (panel::BHOEnabled().Read() == 1 ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void CNorvaneDlg::OnTrayCommand(UINT id)
+{
+    switch (id) {
+    case ID_TRAY_ENABLE:
+        panel::BHOEnabled().Set(1 - panel::BHOEnabled().Get());
+        break;
+    case ID_TRAY_CONFIGURATION:
+        RestoreFromTray();
+        break;
+    case ID_TRAY_EXIT:
+        EndDialog(0);
+        break;
+    default:
+        break;
+    }
+}
+
+// A second start asks for the window: out of the tray if it is there, then in front.
+void CNorvaneDlg::BringForward()
+{
+    RestoreFromTray();
+    ShowWindow(GetSafeHwnd(), SW_SHOW);
+    SetForegroundWindow(GetSafeHwnd());
+}
+
+bool CNorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    result = 0;
+    if (message == ShowRequestMessage()) {
+        BringForward();
+        return true;
+    }
+    switch (message) {
+    case WM_TIMER:
+        if (wParam == TIMER_HIDE_AT_START) {
+            ShowWindow(GetSafeHwnd(), SW_HIDE);
+            KillTimer(GetSafeHwnd(), TIMER_HIDE_AT_START);
+            return true;
+        }
+        return false;
+    case WM_INITMENUPOPUP:
+        OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+        return true;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == ID_TRAY_ENABLE || LOWORD(wParam) == ID_TRAY_CONFIGURATION ||
+            LOWORD(wParam) == ID_TRAY_EXIT) {
+            OnTrayCommand(LOWORD(wParam));
+            return true;
+        }
+        return false;
+    default:
+        return CTrayDialog::OnMessage(message, wParam, lParam, result);
+    }
+}

@@ -1,0 +1,490 @@
+// The control panel's pages on the in-memory engine, in a program named
+// Norvane.exe (the pages are filled only then), against Wine's real registry.
+#include <gtest/gtest.h>
+
+#include "BrowserStandIn.h"
+#include "DomainTracker.h"
+#include "IEWebGuard.h"
+#include "MarkupText.h"
+#include "MemoryHtmlView.h"
+#include "ModalScript.h"
+#include "NorvaneDlg.h"
+#include "PanelSettings.h"
+#include "Process.h"
+#include "RegistrySandbox.h"
+#include "TempDir.h"
+#include "resource.h"
+
+namespace {
+
+const char kKey[] = "Software\\Norvane";
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const HKEY kRoot = HKEY_LOCAL_MACHINE;
+
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+class PageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ForgetEarlierTests();
+        SetDword(kRoot, kKey, "NVXMinimize", 0);
+        UseAppPath(dir_.Path());
+    }
+    // The panel's accessors live for the whole process: bring their copies
+    // back to what a panel started on an empty registry holds.
+    static void ForgetEarlierTests()
+    {
+        for (CRegNumberValue* n :
+             {&panel::RemoveCookies(), &panel::RemoveCookiesEntries(), &panel::RemoveCache(),
+              &panel::RemoveCacheEntries(), &panel::RemoveHistory(), &panel::RemoveHistoryEntries(),
+              &panel::RemoveLastTyped(), &panel::RemoveLastTypedEntries(), &panel::BHOEnabled(),
+              &panel::NVXMinimize()}) {
+            SetDword(kRoot, n->KeyPath(), n->ValueName(), 0);
+            n->Read();
+        }
+        for (CRegTextValue* t : {&panel::AppPath(), &panel::StartUpCommand(), &panel::LastDomain()}) {
+            SetString(kRoot, t->KeyPath(), t->ValueName(), "");
+            t->Read();
+        }
+        DeleteTree(kRoot, kKey);
+        DeleteValue(kRoot, kRun, "Norvane");
+    }
+    void UseAppPath(const std::string& path)
+    {
+        SetString(kRoot, kKey, "AppPath", path);
+        panel::AppPath().Read();  // what a panel started now would have read
+    }
+    // Runs the main window with the script inside its message loop.
+    void Run(const std::function<void()>& script)
+    {
+        CNorvaneDlg dialog;
+        dialog_ = &dialog;
+        RunModalScript(dialog, script);
+        dialog_ = nullptr;
+    }
+    MemoryHtmlView& Page() { return *dynamic_cast<MemoryHtmlView*>(dialog_->View()); }
+    std::wstring Outer(const wchar_t* id)
+    {
+        auto e = dialog_->GetElement(id);
+        return e ? e->GetOuterHtml() : L"<missing>";
+    }
+    std::wstring Inner(const wchar_t* id)
+    {
+        auto e = dialog_->GetElement(id);
+        return e ? e->GetInnerHtml() : L"<missing>";
+    }
+    bool Checked(const wchar_t* id) { return IsCheckedMarkup(*WideToAnsi(Outer(id))); }
+    bool OnPage(UINT id) { return Page().Url().find(L"/" + std::to_wstring(id)) != std::wstring::npos; }
+
+    RegistrySandbox settings_{kRoot, kKey};
+    RegistrySandbox run_{kRoot, kRun};
+    TempDir dir_;
+    CNorvaneDlg* dialog_ = nullptr;
+};
+
+// ---- Main window and tabs ----------------------------------------------
+
+TEST_F(PageTest, TabsLoadTheirPagesAndFillThem)
+{
+    SetDword(kRoot, kKey, "RemoveCookies", 1);
+    SetDword(kRoot, kKey, "RemoveHistoryEntries", 7);
+    SetString(kRoot, kKey, "LastDomain", "example.com");
+    Run([&] {
+        EXPECT_TRUE(OnPage(IDR_HTML_OPTIONS));
+        EXPECT_TRUE(Checked(L"chkRemoveCookies"));
+        Page().Click(L"Statistics");
+        EXPECT_TRUE(OnPage(IDR_HTML_STATISTICS));
+        EXPECT_NE(std::wstring::npos, Inner(L"idEntriesHistory").find(L"<B>7</B>"));
+        Page().Click(L"WhiteList");
+        EXPECT_TRUE(OnPage(IDR_HTML_WHITELIST));
+        EXPECT_EQ(L"example.com", dialog_->GetElement(L"idUrlText")->GetAttribute(L"value").value());
+        Page().Click(L"Help");
+        EXPECT_TRUE(OnPage(IDR_HTML_HELP));
+        EXPECT_EQ(L"<missing>", Outer(L"btnDone")) << "Help has no Done button";
+        Page().Click(L"Options");
+        EXPECT_TRUE(OnPage(IDR_HTML_OPTIONS));
+        EXPECT_TRUE(Checked(L"chkRemoveCookies"));
+    });
+}
+
+TEST_F(PageTest, DoneHidesToTheTrayAndWritesNothing)
+{
+    Run([&] {
+        Page().Click(L"Statistics");
+        Page().Click(L"btnDone");
+        EXPECT_FALSE(IsWindowVisible(dialog_->GetSafeHwnd()));
+        EXPECT_TRUE(dialog_->IsIconShown());
+        dialog_->RestoreFromTray();
+        EXPECT_TRUE(IsWindowVisible(dialog_->GetSafeHwnd()));
+    });
+    EXPECT_FALSE(ValueExists(kRoot, kKey, "RemoveCookies"));
+}
+
+TEST_F(PageTest, TrayMenuTogglesTheGuardAndShowsItsState)
+{
+    Run([&] {
+        HWND window = dialog_->GetSafeHwnd();
+        HMENU popup = GetSubMenu(dialog_->TrayMenu(), 0);
+        SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+        EXPECT_FALSE(GetMenuState(popup, ID_TRAY_ENABLE, MF_BYCOMMAND) & MF_CHECKED) << "missing: not checked";
+        SendMessageA(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
+        EXPECT_EQ(1u, GetDword(kRoot, kKey, "BHOEnabled"));
+        SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+        EXPECT_TRUE(GetMenuState(popup, ID_TRAY_ENABLE, MF_BYCOMMAND) & MF_CHECKED);
+        SendMessageA(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
+        EXPECT_EQ(0u, GetDword(kRoot, kKey, "BHOEnabled"));
+
+        SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_FALSE(IsWindowVisible(window));
+        SendMessageA(window, WM_COMMAND, ID_TRAY_CONFIGURATION, 0);
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_FALSE(dialog_->IsIconShown());
+    });
+}
+
+TEST_F(PageTest, ProgramWithAnotherNameFillsNoPage)
+{
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string name = std::string(self).substr(std::string(self).find_last_of('\\') + 1);
+    if (name == "Norvane.exe") {
+        // Run this same test from a copy under another name.
+        const std::string copy = dir_.File("Renamed.exe");
+        ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+        EXPECT_EQ(0, RunProgram("\"" + copy + "\" --gtest_filter=PageTest.ProgramWithAnotherNameFillsNoPage"));
+        return;
+    }
+    SetDword(kRoot, kKey, "RemoveCookies", 1);
+    Run([&] {
+        EXPECT_FALSE(Checked(L"chkRemoveCookies")) << "loaded but not filled";
+        Page().Click(L"chkRemoveHistory");
+        EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveHistory")) << "clicks still write";
+        Page().Click(L"Statistics");
+        EXPECT_NE(std::wstring::npos, Inner(L"idEntriesHistory").find(L"21")) << "the page's own numbers";
+    });
+}
+
+// ---- Options ------------------------------------------------------------
+
+TEST_F(PageTest, OptionsShowTheRegistryAsItIsAtLoad)
+{
+    SetDword(kRoot, kKey, "RemoveCookies", 2);
+    SetDword(kRoot, kKey, "RemoveHistory", 1);
+    SetDword(kRoot, kKey, "RemoveCache", 1);
+    SetString(kRoot, kRun, "Norvane", "");
+    Run([&] {
+        EXPECT_FALSE(Checked(L"chkRemoveCookies")) << "2 is not on";
+        EXPECT_TRUE(Checked(L"chkRemoveHistory"));
+        EXPECT_TRUE(Checked(L"chkRemoveTempFiles"));
+        EXPECT_FALSE(Checked(L"chkRemoveLastUrl"));
+        EXPECT_FALSE(Checked(L"chkRunStartUp")) << "empty data is off";
+        SetString(kRoot, kRun, "Norvane", "C:\\Other\\program.exe");
+        SetDword(kRoot, kKey, "RemoveHistory", 0);
+        Page().Click(L"Options");
+        EXPECT_TRUE(Checked(L"chkRunStartUp")) << "any text is on";
+        EXPECT_FALSE(Checked(L"chkRemoveHistory")) << "each load reads anew";
+    });
+}
+
+TEST_F(PageTest, ClicksWriteAtOnceAndTwoClicksRestore)
+{
+    SetDword(kRoot, kKey, "RemoveCookies", 2);
+    Run([&] {
+        Page().Click(L"chkRemoveCookies");
+        EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveCookies"));
+        Page().Click(L"chkRemoveLastUrl");
+        EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveLastTyped"));
+        Page().Click(L"chkRemoveLastUrl");
+        EXPECT_EQ(0u, GetDword(kRoot, kKey, "RemoveLastTyped"));
+        Page().Click(L"chkRemoveTempFiles");
+        EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveCache"));
+        Page().Click(L"chkRemoveHistory");
+        EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveHistory"));
+    });
+}
+
+TEST_F(PageTest, FailedWriteKeepsTheBoxAndTheNextLoadShowsTheRegistry)
+{
+    Run([&] {
+        {
+            RegistryApi failing;
+            failing.SetValueEx = DeniedSetValueEx;
+            ScopedRegistryApi scope(failing);
+            Page().Click(L"chkRemoveCookies");
+        }
+        EXPECT_TRUE(Checked(L"chkRemoveCookies")) << "as the user set it";
+        EXPECT_FALSE(ValueExists(kRoot, kKey, "RemoveCookies"));
+        Page().Click(L"Options");
+        EXPECT_FALSE(Checked(L"chkRemoveCookies"));
+    });
+}
+
+TEST_F(PageTest, StartUpCommandIsQuotedAndUncheckingEmptiesIt)
+{
+    const std::string folders[] = {"C:\\Program Files\\Norvane", "C:\\Program Files\\Norvane\\", ""};
+    const std::string expected[] = {"\"C:\\Program Files\\Norvane\\Norvane.exe\"",
+                                    "\"C:\\Program Files\\Norvane\\\\Norvane.exe\"", "\"\\Norvane.exe\""};
+    for (int i = 0; i < 3; ++i) {
+        UseAppPath(folders[i]);
+        Run([&] {
+            Page().Click(L"chkRunStartUp");
+            EXPECT_EQ(expected[i], GetString(kRoot, kRun, "Norvane")) << folders[i];
+            Page().Click(L"chkRunStartUp");
+            DWORD type = 0;
+            std::string bytes;
+            ASSERT_TRUE(QueryRaw(kRoot, kRun, "Norvane", type, bytes)) << "emptied, not deleted";
+            EXPECT_EQ(std::string(1, '\0'), bytes);
+        });
+    }
+}
+
+TEST(MarkupTextTest, WideToAnsiNeverHandsBackACutText)
+{
+    EXPECT_EQ("a?b", WideToAnsi(L"a\x4e2d" L"b").value());
+    EXPECT_EQ(std::string(9999, 'x'), WideToAnsi(std::wstring(9999, L'x')).value());
+    EXPECT_FALSE(WideToAnsi(std::wstring(10000, L'x')).has_value()) << "needs 10,001 bytes with its end";
+    EXPECT_TRUE(IsCheckedMarkup("<INPUT CHECKED>"));
+    EXPECT_FALSE(IsCheckedMarkup("checked"));
+}
+
+// ---- White list -----------------------------------------------------------
+
+class WhiteListPageTest : public PageTest {
+protected:
+    std::string File() { return dir_.File("WhiteList.txt"); }
+    std::vector<std::string> Shown()
+    {
+        std::vector<std::string> texts;
+        for (const auto& option : ParseListMarkup(*WideToAnsi(Inner(L"selectWhiteList"))))
+            texts.push_back(option.text);
+        return texts;
+    }
+    std::string UrlBox() { return *WideToAnsi(dialog_->GetElement(L"idUrlText")->GetAttribute(L"value").value()); }
+    void Add(const std::string& text)
+    {
+        Page().Type(L"idUrlText", Wide(text));
+        Page().Click(L"btnAdd");
+    }
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(WhiteListPageTest, EveryLineOfTheFileIsOneEntryShownAndSavedUnchanged)
+{
+    const std::string longLine(1500, 'w');
+    const Texts entries = {"news # site", "my selected site", "a&b", "<b>bold</b>", "it's \"quoted\"", longLine,
+                           "OPTION"};
+    std::string file;
+    for (const auto& e : entries)
+        file += e + "\r\n";
+    WriteBytes(File(), file);
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ(entries, Shown());
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ(file, ReadBytes(File()));
+}
+
+TEST_F(WhiteListPageTest, HandWrittenFileWithEmptyLinesAndNoFinalBreak)
+{
+    WriteBytes(File(), "a.example\r\n\r\nb.example\r\n\nc.example");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ((Texts{"a.example", "b.example", "c.example"}), Shown());
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ("a.example\r\nb.example\r\nc.example\r\n", ReadBytes(File()));
+}
+
+TEST_F(WhiteListPageTest, AddRefusesOnlyAnEqualEntry)
+{
+    WriteBytes(File(), "news.sample.test\r\n");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        Add("sample.test");
+        Add("OPTION");
+        Add("sample.test");  // now listed: refused
+        EXPECT_EQ("sample.test", UrlBox()) << "the Url box keeps its text";
+        Add("");
+        EXPECT_EQ((Texts{"news.sample.test", "sample.test", "OPTION"}), Shown());
+        EXPECT_EQ(L"<OPTION>news.sample.test</OPTION><OPTION>sample.test</OPTION><OPTION selected>OPTION</OPTION>",
+                  Inner(L"selectWhiteList"));
+    });
+    EXPECT_EQ("news.sample.test\r\n", ReadBytes(File())) << "only Save writes the file";
+}
+
+TEST_F(WhiteListPageTest, SelectFillsTheUrlBoxAndRemoveTakesTheSelectedEntry)
+{
+    WriteBytes(File(), "a.example\r\nb <x> & 'y'\r\nc.example\r\n");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        Page().ClickOption(L"selectWhiteList", L"b <x> & 'y'");
+        EXPECT_EQ("b <x> & 'y'", UrlBox());
+        Page().KeyUp(L"selectWhiteList");
+        EXPECT_EQ("b <x> & 'y'", UrlBox());
+        Page().Click(L"btnRemove");
+        EXPECT_EQ((Texts{"a.example", "c.example"}), Shown());
+        EXPECT_EQ("", UrlBox());
+        Page().Click(L"btnRemove");  // nothing selected: unchanged
+        EXPECT_EQ((Texts{"a.example", "c.example"}), Shown());
+        Page().Click(L"selectWhiteList");  // a click selecting nothing shows the first
+        EXPECT_EQ("a.example", UrlBox());
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ("a.example\r\nc.example\r\n", ReadBytes(File()));
+}
+
+TEST_F(WhiteListPageTest, AddressesCannotAddMarkupToThePage)
+{
+    for (const std::string hostile : {"x' onmouseover='alert(1)", "\"><script>alert(1)</script>",
+                                      "</OPTION><OPTION selected>evil"}) {
+        SetString(kRoot, kKey, "LastDomain", hostile);
+        Run([&] {
+            Page().Click(L"WhiteList");
+            EXPECT_EQ(hostile, UrlBox());
+            html::Node* url = html::FindById(*Page().Document(), L"idUrl");
+            ASSERT_EQ(1u, url->children.size());
+            EXPECT_EQ(nullptr, url->children[0]->FindAttribute(L"onmouseover"));
+            Page().Click(L"btnAdd");
+            EXPECT_EQ(Texts{hostile}, Shown());
+            EXPECT_EQ(1u, html::FindById(*Page().Document(), L"selectWhiteList")->children.size());
+        });
+    }
+}
+
+TEST_F(WhiteListPageTest, SwitchingPageDiscardsUnsavedChanges)
+{
+    WriteBytes(File(), "kept\r\n");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        Add("one");
+        Add("two");
+        Page().Click(L"Statistics");
+        Page().Click(L"WhiteList");
+        EXPECT_EQ(Texts{"kept"}, Shown());
+    });
+}
+
+TEST_F(WhiteListPageTest, EmptyListSavesAnEmptyFile)
+{
+    WriteBytes(File(), "only\r\n");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        Page().ClickOption(L"selectWhiteList", L"only");
+        Page().Click(L"btnRemove");
+        Page().Click(L"btnSave");
+    });
+    EXPECT_TRUE(FileExists(File()));
+    EXPECT_EQ("", ReadBytes(File()));
+}
+
+TEST_F(WhiteListPageTest, FailedSaveLeavesTheOldFile)
+{
+    WriteBytes(File(), "old\r\n");
+    // A folder where the new list would be written first: the write fails.
+    ASSERT_TRUE(CreateDirectoryA((File() + ".saving").c_str(), nullptr));
+    Run([&] {
+        Page().Click(L"WhiteList");
+        Add("new");
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ("old\r\n", ReadBytes(File()));
+}
+
+TEST_F(WhiteListPageTest, ListTooLongForTheBufferIsLeftAlone)
+{
+    std::string file;
+    for (int i = 0; i < 400; ++i)
+        file += "entry-number-" + std::to_string(i) + ".example\r\n";
+    WriteBytes(File(), file);
+    Run([&] {
+        Page().Click(L"WhiteList");
+        const std::wstring before = Inner(L"selectWhiteList");
+        Add("one.more");
+        EXPECT_EQ(before, Inner(L"selectWhiteList"));
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ(file, ReadBytes(File()));
+}
+
+TEST_F(WhiteListPageTest, TheGuardReadsBackExactlyWhatSaveWrote)
+{
+    WriteBytes(File(), "");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        for (const char* entry : {"a # b", "x&y", "<tag>", "q'uote", "space selected here"})
+            Add(entry);
+        Page().Click(L"btnSave");
+    });
+    SetString(kRoot, kKey, "WhiteList", File());
+    CDomainTracker tracker;
+    tracker.LoadWhiteList();
+    EXPECT_EQ((Texts{"a # b", "x&y", "<tag>", "q'uote", "space selected here"}), tracker.WhiteListEntries());
+}
+
+// ---- Statistics ----------------------------------------------------------
+
+class StatisticsPageTest : public PageTest {
+protected:
+    std::wstring Shows(const wchar_t* cell) { return Inner(cell); }
+    static std::wstring Value(const std::wstring& n)
+    {
+        return L"<FONT color=#f95f21 face=verdana size=2><B>" + n + L"</B></FONT>";
+    }
+};
+
+TEST_F(StatisticsPageTest, ShowsEachCounterAsASignedNumber)
+{
+    SetDword(kRoot, kKey, "RemoveCookiesEntries", 0xFFFFFFFFu);
+    SetDword(kRoot, kKey, "RemoveCacheEntries", 12);
+    Run([&] {
+        Page().Click(L"Statistics");
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesHistory")) << "missing shows 0";
+        EXPECT_EQ(Value(L"-1"), Shows(L"idEntriesCookies"));
+        EXPECT_EQ(Value(L"12"), Shows(L"idEntriesTempFiles"));
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesUrls"));
+    });
+}
+
+TEST_F(StatisticsPageTest, ResetWritesZerosButNotOverACountItShowedAsZero)
+{
+    SetDword(kRoot, kKey, "RemoveHistoryEntries", 5);
+    SetDword(kRoot, kKey, "RemoveCookiesEntries", 3);
+    Run([&] {
+        Page().Click(L"Statistics");
+        SetDword(kRoot, kKey, "RemoveCacheEntries", 4);  // the guard counted since the page was filled
+        Page().Click(L"btnReset");
+        EXPECT_EQ(0u, GetDword(kRoot, kKey, "RemoveHistoryEntries"));
+        EXPECT_EQ(0u, GetDword(kRoot, kKey, "RemoveCookiesEntries"));
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesHistory"));
+        EXPECT_EQ(Value(L"4"), Shows(L"idEntriesTempFiles")) << "showed 0, so not written";
+    });
+}
+
+TEST_F(StatisticsPageTest, CountsTheGuardAddsAppearWhenThePageOpensAgain)
+{
+    SetDword(kRoot, kKey, "BHOEnabled", 1);
+    SetDword(kRoot, kKey, "RemoveLastTyped", 1);
+    Run([&] {
+        Page().Click(L"Statistics");
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesUrls"));
+        {
+            // A browser window with the real guard navigates meanwhile.
+            ComPtr<IObjectWithSite> guard;
+            ASSERT_EQ(S_OK, IEWebGuard::Create(nullptr, IID_IObjectWithSite, guard.PutVoid()));
+            ComPtr<CBrowserStandIn> browser = CBrowserStandIn::Create();
+            guard->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
+            browser->Navigate(SysAllocString(L"http://www.example.com/"), nullptr, nullptr, nullptr, nullptr);
+            browser->FireOnQuit();
+            guard->SetSite(nullptr);
+        }
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesUrls")) << "not refreshed while shown";
+        Page().Click(L"Options");
+        Page().Click(L"Statistics");
+        EXPECT_EQ(Value(L"1"), Shows(L"idEntriesUrls"));
+    });
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "Process.h"
+#include "RegistrySandbox.h"
+#include "WarningDialog.h"
+#include "resource.h"
+
+namespace {
+
+const char kKey[] = "Software\\Norvane";
+const HKEY kRoot = HKEY_LOCAL_MACHINE;
+const char kCaption[] = "Norvane Configuration";
+
+// Norvane.exe as a person starts it; ended with the test if still running.
+class PanelProcess {
+public:
+    PanelProcess()
+    {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string line = "\"" + BinaryFolder() + "\\Norvane.exe\"";
+        started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &info_) != FALSE;
+    }
+    ~PanelProcess()
+    {
+        if (started_) {
+            if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(info_.hProcess, 1);
+            WaitForSingleObject(info_.hProcess, 5000);
+            CloseHandle(info_.hThread);
+            CloseHandle(info_.hProcess);
+        }
+    }
+    PanelProcess(const PanelProcess&) = delete;
+    PanelProcess& operator=(const PanelProcess&) = delete;
+
+    bool Ended(DWORD waitMs) const { return WaitForSingleObject(info_.hProcess, waitMs) == WAIT_OBJECT_0; }
+    DWORD Id() const { return info_.dwProcessId; }
+
+    // The main window of this process, once it exists.
+    HWND Window(DWORD waitMs = 15000) const
+    {
+        for (DWORD waited = 0; waited < waitMs; waited += 50) {
+            for (HWND w : AllPanelWindows()) {
+                DWORD process = 0;
+                GetWindowThreadProcessId(w, &process);
+                if (process == info_.dwProcessId)
+                    return w;
+            }
+            Sleep(50);
+        }
+        return nullptr;
+    }
+
+    static std::vector<HWND> AllPanelWindows()
+    {
+        std::vector<HWND> found;
+        for (HWND w = FindWindowA("#32770", kCaption); w; w = FindWindowExA(nullptr, w, "#32770", kCaption))
+            found.push_back(w);
+        return found;
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+    bool started_ = false;
+};
+
+// Whether the window has its icon in the notification area: only an existing
+// icon can be modified.
+bool HasTrayIcon(HWND window)
+{
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = 1;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+// Waits until the condition holds, up to the time given.
+template <typename Condition>
+bool Eventually(Condition condition, DWORD waitMs = 5000)
+{
+    for (DWORD waited = 0; waited <= waitMs; waited += 50) {
+        if (condition())
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+class PanelProcessTest : public ::testing::Test {
+protected:
+    RegistrySandbox settings_{kRoot, kKey};
+};
+
+TEST_F(PanelProcessTest, FirstStartShowsTheWindowWithoutIconAndRemembersIt)
+{
+    for (DWORD stored : {0xFFFFFFFFu, 2u}) {  // missing, then another number
+        if (stored != 0xFFFFFFFFu)
+            SetDword(kRoot, kKey, "NVXMinimize", stored);
+        PanelProcess panel;
+        HWND window = panel.Window();
+        ASSERT_NE(nullptr, window);
+        ASSERT_TRUE(Eventually([&] { return GetDword(kRoot, kKey, "NVXMinimize") == 1; }));
+        EXPECT_TRUE(Eventually([&] { return IsWindowVisible(window) != FALSE; }));
+        Sleep(200);  // the hide-at-start timer would have fired by now
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_FALSE(HasTrayIcon(window));
+        PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+        EXPECT_TRUE(panel.Ended(10000));
+    }
+}
+
+TEST_F(PanelProcessTest, LaterStartLeavesOnlyTheIcon)
+{
+    SetDword(kRoot, kKey, "NVXMinimize", 1);
+    PanelProcess panel;
+    HWND window = panel.Window();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(Eventually([&] { return !IsWindowVisible(window); }));
+    EXPECT_TRUE(Eventually([&] { return HasTrayIcon(window); }));
+    PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_TRUE(panel.Ended(10000)) << "Exit ends the process";
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(PanelProcessTest, SecondStartBringsTheFirstForwardAndEnds)
+{
+    SetDword(kRoot, kKey, "NVXMinimize", 1);
+    PanelProcess first;
+    HWND window = first.Window();
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(window); }));
+
+    PanelProcess second;
+    EXPECT_TRUE(second.Ended(10000)) << "the second start ends at once";
+    EXPECT_TRUE(Eventually([&] { return IsWindowVisible(window) != FALSE; })) << "the first came forward";
+    EXPECT_FALSE(HasTrayIcon(window)) << "on screen, so out of the tray";
+    EXPECT_EQ(1u, PanelProcess::AllPanelWindows().size());
+    EXPECT_FALSE(first.Ended(0));
+}
+
+TEST_F(PanelProcessTest, SystemMenuAboutItemOpensTheAboutBox)
+{
+    PanelProcess panel;
+    HWND window = panel.Window();
+    ASSERT_NE(nullptr, window);
+    for (WPARAM command : {WPARAM{16}, WPARAM{17}, WPARAM{31}}) {
+        PostMessageA(window, WM_SYSCOMMAND, command, 0);
+        HWND about = nullptr;
+        ASSERT_TRUE(Eventually([&] { return (about = FindWindowA("#32770", "About Norvane")) != nullptr; }))
+            << command;
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Eventually([&] { return FindWindowA("#32770", "About Norvane") == nullptr; }));
+    }
+}
+
+}  // namespace
