@@ -4,19 +4,16 @@
 
 #include "ComPtr.h"
 #include "Process.h"
-#include "RegistrySandbox.h"
+#include "GuardRegistrySandbox.h"
 #include "TempDir.h"
 #include "Vexmoor.h"
 
 namespace {
 
-const char kClsid[] = "{1B77D30A-81C9-497A-8647-142F7511B1FB}";
-const char kLibid[] = "{5AB0D266-DD2B-4006-B9D6-A9145291BDD6}";
-const char kClasses[] = "Software\\Classes";
-const char kBho[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+const char* const kClsid = kGuardClsid;
+const char* const kLibid = kGuardLibid;
+const char* const kBho = kBrowserHelperObjects;
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
-
-std::string Classes(const std::string& path) { return std::string(kClasses) + "\\" + path; }
 
 std::vector<std::string> SubKeys(const std::string& path)
 {
@@ -44,14 +41,7 @@ protected:
     static int Regsvr32(const std::string& args) { return RunProgram("regsvr32.exe /s " + args); }
     static std::string Dll() { return BinaryFolder() + "\\Vexmoor.dll"; }
 
-    RegistrySandbox progId1_{kRoot, Classes("Vexmoor.IEWebGuard.1")};
-    RegistrySandbox progId_{kRoot, Classes("Vexmoor.IEWebGuard")};
-    RegistrySandbox clsid_{kRoot, Classes(std::string("CLSID\\") + kClsid)};
-    RegistrySandbox typeLib_{kRoot, Classes(std::string("TypeLib\\") + kLibid)};
-    RegistrySandbox dual_{kRoot, Classes("Interface\\{80CC88FE-2567-42ED-A3AE-E397D2A12C52}")};
-    RegistrySandbox events_{kRoot, Classes("Interface\\{267B1ED2-2C9E-4A3F-BE15-7AFC79403073}")};
-    RegistrySandbox bho_{kRoot, kBho};
-    RegistrySandbox settings_{kRoot, "Software\\Norvane"};
+    GuardRegistrySandbox registry_;
 };
 
 TEST_F(ComServerTest, RegistrationWritesExactlyTheEntriesOfTheTable)

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "GuardRegistrySandbox.h"
+#include "Process.h"
+#include "TempDir.h"
+
+namespace {
+
+const HKEY kRoot = HKEY_LOCAL_MACHINE;
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Norvane";
+
+std::string StartMenuFolder()
+{
+    char programs[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE);
+    return std::string(programs) + "\\Norvane";
+}
+
+template <typename Condition>
+bool Eventually(Condition condition, DWORD waitMs = 30000)
+{
+    for (DWORD waited = 0; waited <= waitMs; waited += 100) {
+        if (condition())
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+TEST(InstallerTest, SilentInstallAndUninstall)
+{
+    GuardRegistrySandbox registry;
+    RegistrySandbox uninstall(kRoot, kUninstallKey);
+    RegistrySandbox run(kRoot, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    TempDir dir;
+    const std::string target = dir.Path() + "\\Norvane Program";
+
+    ASSERT_EQ(0, RunProgram("\"" + BinaryFolder() + "\\NorvaneSetup.exe\" /S /D=" + target, 120000));
+    for (const char* file : {"Norvane.exe", "Vexmoor.dll", "WhiteList.txt", "Uninstall.exe"})
+        EXPECT_TRUE(FileExists(target + "\\" + file)) << file;
+    EXPECT_EQ("", ReadBytes(target + "\\WhiteList.txt"));
+    EXPECT_EQ(target, GetString(kRoot, "Software\\Norvane", "AppPath"));
+    EXPECT_EQ(target + "\\WhiteList.txt", GetString(kRoot, "Software\\Norvane", "WhiteList"));
+    EXPECT_EQ(target + "\\Vexmoor.dll",
+              GetString(kRoot, Classes(std::string("CLSID\\") + kGuardClsid + "\\InprocServer32"), ""));
+    EXPECT_TRUE(KeyExists(kRoot, std::string(kBrowserHelperObjects) + "\\" + kGuardClsid));
+    EXPECT_TRUE(KeyExists(kRoot, Classes(std::string("TypeLib\\") + kGuardLibid)));
+    EXPECT_TRUE(FileExists(StartMenuFolder() + "\\Norvane.lnk"));
+
+    SetString(kRoot, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Norvane", "\"" + target + "\\Norvane.exe\"");
+    // The uninstaller copies itself away and returns at once; its work follows.
+    ASSERT_EQ(0, RunProgram("\"" + target + "\\Uninstall.exe\" /S", 120000));
+    EXPECT_TRUE(Eventually([&] { return !FileExists(target + "\\Vexmoor.dll"); }));
+    EXPECT_TRUE(Eventually([&] { return !FileExists(target); })) << "the folder goes with its files";
+    EXPECT_FALSE(FileExists(target + "\\Norvane.exe"));
+    EXPECT_FALSE(KeyExists(kRoot, "Software\\Norvane"));
+    EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
+    EXPECT_FALSE(KeyExists(kRoot, std::string(kBrowserHelperObjects) + "\\" + kGuardClsid));
+    EXPECT_FALSE(KeyExists(kRoot, kUninstallKey));
+    EXPECT_FALSE(ValueExists(kRoot, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Norvane"));
+    EXPECT_FALSE(FileExists(StartMenuFolder()));
+}
+
+}  // namespace
