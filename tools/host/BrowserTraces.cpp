@@ -1,0 +1,129 @@
+#include "BrowserTraces.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <wininet.h>
+
+#include <fstream>
+#include <vector>
+
+namespace {
+
+const char kTyped[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+const char kHistoryDay[] = "Visited today";
+
+std::vector<std::pair<std::string, DWORD>> CacheEntries(const char* pattern)
+{
+    std::vector<std::pair<std::string, DWORD>> entries;
+    std::vector<BYTE> block(64 * 1024);
+    auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data());
+    DWORD size = static_cast<DWORD>(block.size());
+    HANDLE find = FindFirstUrlCacheEntryA(pattern, entry, &size);
+    if (!find)
+        return entries;
+    do {
+        entries.emplace_back(entry->lpszSourceUrlName ? entry->lpszSourceUrlName : "", entry->CacheEntryType);
+        size = static_cast<DWORD>(block.size());
+    } while (FindNextUrlCacheEntryA(find, entry, &size));
+    FindCloseUrlCache(find);
+    return entries;
+}
+
+std::string HistoryFolder()
+{
+    char path[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, path, CSIDL_HISTORY, TRUE);
+    return path;
+}
+
+// A History item's name: the address with the characters a file name cannot hold replaced.
+std::string ItemName(const std::string& url)
+{
+    std::string name = url;
+    for (char& c : name)
+        if (strchr("\\/:*?\"<>|", c))
+            c = ' ';
+    return name;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+std::string HostOf(const std::string& url)
+{
+    std::string rest = url;
+    const auto scheme = rest.find("://");
+    if (scheme != std::string::npos)
+        rest = rest.substr(scheme + 3);
+    return rest.substr(0, rest.find('/'));
+}
+
+void LeaveTraces(const std::string& url)
+{
+    // A temporary Internet file of the page.
+    char file[MAX_PATH] = {};
+    if (CreateUrlCacheEntryA(url.c_str(), 0, "htm", file, 0)) {
+        std::ofstream(file, std::ios::binary) << "<html>page</html>";
+        FILETIME never{};
+        CommitUrlCacheEntryA(url.c_str(), file, never, never, NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr);
+    }
+    // A cookie the site sets.
+    InternetSetCookieA(("http://" + HostOf(url) + "/").c_str(), "visit", "1; expires=Sat,01-Jan-2039 00:00:00 GMT");
+    // The address typed into the address bar: the first free of url1 to url25.
+    HKEY typed = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kTyped, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &typed, nullptr) ==
+        ERROR_SUCCESS) {
+        for (int n = 1; n <= 25; ++n) {
+            const std::string name = "url" + std::to_string(n);
+            char value[2048] = {};
+            DWORD size = sizeof value;
+            if (RegQueryValueExA(typed, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+                    ERROR_SUCCESS &&
+                value[0])
+                continue;
+            RegSetValueExA(typed, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                           static_cast<DWORD>(url.size() + 1));
+            break;
+        }
+        RegCloseKey(typed);
+    }
+    // A History item, in the day folder where the browser files it.
+    const std::string day = HistoryFolder() + "\\" + kHistoryDay;
+    CreateDirectoryA(HistoryFolder().c_str(), nullptr);
+    CreateDirectoryA(day.c_str(), nullptr);
+    std::ofstream(day + "\\" + ItemName(url), std::ios::binary) << url;
+}
+
+TraceCount CountTraces(const std::string& domain)
+{
+    TraceCount count;
+    for (const auto& [url, type] : CacheEntries(nullptr))
+        if (!(type & (COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY)) && Contains(url, domain))
+            ++count.cache;
+    for (const auto& [url, type] : CacheEntries("Cookie:"))
+        if (Contains(url, domain))
+            ++count.cookies;
+    HKEY typed = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kTyped, 0, KEY_READ, &typed) == ERROR_SUCCESS) {
+        for (int n = 1; n <= 25; ++n) {
+            char value[2048] = {};
+            DWORD size = sizeof value;
+            if (RegQueryValueExA(typed, ("url" + std::to_string(n)).c_str(), nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
+                Contains(value, domain))
+                ++count.typed;
+        }
+        RegCloseKey(typed);
+    }
+    WIN32_FIND_DATAA found{};
+    HANDLE find = FindFirstFileA((HistoryFolder() + "\\" + kHistoryDay + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (Contains(found.cFileName, domain))
+                ++count.history;
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    return count;
+}
