@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "AnsiText.h"
 #include "ClassFactory.h"
 #include "ComPtr.h"
 #include "GuardModule.h"
@@ -25,15 +26,6 @@ std::string ModulePath()
     if (length > 0 && length < MAX_PATH && GetLongPathNameA(path, longPath, MAX_PATH) > 0)
         return longPath;
     return path;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(size > 0 ? size : 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
-    wide.resize(wide.size() - 1);
-    return wide;
 }
 
 // The registrar script quotes texts with single quotes.
@@ -69,7 +61,7 @@ HRESULT ApplyScript(bool registering)
 // The type library from the module's own resource 1, else from a .tlb beside it.
 HRESULT LoadGuardTypeLib(ComPtr<ITypeLib>& library, std::wstring& loadedFrom)
 {
-    loadedFrom = Wide(ModulePath());
+    loadedFrom = ansi::ToWide(ModulePath());
     HRESULT result = LoadTypeLib(loadedFrom.c_str(), library.Put());
     if (SUCCEEDED(result))
         return result;

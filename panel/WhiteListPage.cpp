@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "AnsiText.h"
 #include "Handle.h"
 #include "MarkupText.h"
 #include "NorvaneDlg.h"
@@ -19,16 +20,6 @@ namespace {
 const char kListOpeningTag[] =
     "<SELECT style='width:325; color:#2a5393; font-family:verdana; font-size=10;' "
     "\t\t\t\t\t\t   id='selectWhiteList' size='9'>";
-
-std::wstring Wide(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(size, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
-}
 
 std::string ListMarkup(const std::vector<ListOption>& options)
 {
@@ -90,13 +81,13 @@ bool ReplaceFileContent(const std::string& path, const std::string& content)
 void CNorvaneDlg::WriteList(const std::vector<ListOption>& options)
 {
     if (auto cell = GetElement(L"select"))
-        cell->SetInnerHtml(Wide(ListMarkup(options)));
+        cell->SetInnerHtml(ansi::ToWide(ListMarkup(options)));
 }
 
 void CNorvaneDlg::WriteUrlBox(const std::string& text)
 {
     if (auto cell = GetElement(L"idUrl"))
-        cell->SetInnerHtml(Wide("<INPUT type='text' id='idUrlText' style='color:#2a5393; font-family:verdana; "
+        cell->SetInnerHtml(ansi::ToWide("<INPUT type='text' id='idUrlText' style='color:#2a5393; font-family:verdana; "
                                 "font-size=12;' value='" +
                                 EscapeMarkup(text) + "' size='47' name='Url'>"));
 }

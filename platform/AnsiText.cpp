@@ -25,6 +25,16 @@ std::size_t Find(const std::string& text, const std::string& part, std::size_t s
     return npos;
 }
 
+std::wstring ToWide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
 std::string ReplaceAll(const std::string& text, const std::string& part, const std::string& with)
 {
     if (part.empty())

@@ -16,6 +16,9 @@ inline bool Contains(const std::string& text, const std::string& part)
     return Find(text, part) != npos;
 }
 
+// The text in UTF-16, from the process code page.
+std::wstring ToWide(const std::string& text);
+
 // Removes (or replaces) every occurrence of part, scanning left to right.
 std::string ReplaceAll(const std::string& text, const std::string& part, const std::string& with);
 

@@ -1,5 +1,7 @@
 #include "MemoryHtmlView.h"
 
+#include "AnsiText.h"
+
 namespace {
 
 class MemoryElement : public IHtmlElement {
@@ -26,16 +28,6 @@ private:
     std::shared_ptr<html::Node> document_;  // keeps the page alive while the element is in use
     html::Node* node_;
 };
-
-std::wstring Wide(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(size, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
-}
 
 // "res://<module path>/<id>": the module and the resource id.
 bool ParseResourceUrl(const std::wstring& url, HMODULE& module, UINT& id)
@@ -75,7 +67,7 @@ bool MemoryHtmlView::Navigate(const std::wstring& url)
     events_.OnBeforeNavigate(url);
     auto document = std::make_shared<html::Node>();
     document->tag = L"#document";
-    html::SetInnerHtml(*document, Wide(page));
+    html::SetInnerHtml(*document, ansi::ToWide(page));
     document_ = std::move(document);
     url_ = url;
     events_.OnDocumentComplete(url);

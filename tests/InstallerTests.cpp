@@ -50,8 +50,20 @@ TEST(InstallerTest, SilentInstallAndUninstall)
     EXPECT_TRUE(FileExists(StartMenuFolder() + "\\Norvane.lnk"));
 
     SetString(kRoot, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Norvane", "\"" + target + "\\Norvane.exe\"");
+    // A control panel running from the program folder is stopped first.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION panel{};
+    std::string line = "\"" + target + "\\Norvane.exe\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &panel));
+    ASSERT_TRUE(Eventually([] { return FindWindowA("#32770", "Norvane Configuration") != nullptr; }));
     // The uninstaller copies itself away and returns at once; its work follows.
     ASSERT_EQ(0, RunProgram("\"" + target + "\\Uninstall.exe\" /S", 120000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(panel.hProcess, 30000)) << "the running panel was stopped";
+    if (WaitForSingleObject(panel.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(panel.hProcess, 1);
+    CloseHandle(panel.hThread);
+    CloseHandle(panel.hProcess);
     EXPECT_TRUE(Eventually([&] { return !FileExists(target + "\\Vexmoor.dll"); }));
     EXPECT_TRUE(Eventually([&] { return !FileExists(target); })) << "the folder goes with its files";
     EXPECT_FALSE(FileExists(target + "\\Norvane.exe"));

@@ -132,6 +132,26 @@ TEST_F(TrayDialogTest, WindowIsOnScreenOrInTheTrayNeverBoth)
     }
 }
 
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+
+TEST_F(TrayDialogTest, RightClickOpensTheMenuWhichHasADefaultItemAfterItsFirstUse)
+{
+    Prepare();
+    RunModalScript(dialog_, [&] {
+        HMENU popup = GetSubMenu(dialog_.TrayMenu(), 0);
+        EXPECT_EQ(static_cast<UINT>(-1), GetMenuDefaultItem(popup, TRUE, 0)) << "none before the first use";
+        for (LPARAM click : {LPARAM{WM_RBUTTONDOWN}, LPARAM{WM_CONTEXTMENU}}) {
+            SetTimer(nullptr, 0, 300, CloseMenu);  // the person closes the menu again
+            dialog_.Notify(1, click);
+            EXPECT_EQ(0u, GetMenuDefaultItem(popup, TRUE, 0)) << "Enable is the default item";
+        }
+    });
+}
+
 TEST_F(TrayDialogTest, FailingAddKeepsTheWindowOnScreen)
 {
     Prepare();

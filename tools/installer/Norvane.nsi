@@ -13,6 +13,8 @@
   InstallDir "$PROGRAMFILES\Norvane"
 !endif
 
+!include "WinMessages.nsh"
+
 !define SETTINGS "Software\Norvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvane"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"

@@ -1,0 +1,132 @@
+// What one navigation costs the browser with all four kinds of cleaning on:
+// the time the guard spends in it for a URL cache of 1,000, 10,000 and 50,000
+// entries and 1,000 cookies, next to a bare walk of the same cache (the floor
+// any per-domain cleaner through this API pays), the peak memory of the
+// process, and the registry operations of one pass. Not a test: it prints.
+#include <windows.h>
+#include <psapi.h>
+#include <wininet.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "BenchCache.h"
+#include "BrowserStandIn.h"
+#include "IEWebGuard.h"
+#include "RegistryApi.h"
+
+namespace {
+
+const char kTag[] = "norvane-guard-bench";
+const char kSite[] = "www.site0.norvane-guard-bench.test";
+
+void RemoveTagged()
+{
+    RemoveTaggedEntries(nullptr, kTag);
+    RemoveTaggedEntries("Cookie:", kTag);
+}
+
+// Grows the cache to this many tagged files; one in a hundred is the site's.
+void FillTo(int total, int& have)
+{
+    for (; have < total; ++have) {
+        const bool site = have % 100 == 0;
+        AddCacheFile(site ? "http://" + std::string(kSite) + "/page" + std::to_string(have) + ".html"
+                     : "http://www.site" + std::to_string(1 + have % 97) + "." + kTag + ".test/p" +
+                           std::to_string(have) + ".html");
+    }
+}
+
+void RestoreSitePages(int total)
+{
+    for (int i = 0; i < total; i += 100)
+        AddCacheFile("http://" + std::string(kSite) + "/page" + std::to_string(i) + ".html");
+}
+
+volatile LONG g_registryCalls = 0;
+RegistryApi g_real;
+LONG WINAPI CountOpen(HKEY a, LPCSTR b, DWORD c, REGSAM d, PHKEY e) { return ++g_registryCalls, g_real.OpenKeyEx(a, b, c, d, e); }
+LONG WINAPI CountQuery(HKEY a, LPCSTR b, LPDWORD c, LPDWORD d, LPBYTE e, LPDWORD f) { return ++g_registryCalls, g_real.QueryValueEx(a, b, c, d, e, f); }
+LONG WINAPI CountCreate(HKEY a, LPCSTR b, DWORD c, LPSTR d, DWORD e, REGSAM f, LPSECURITY_ATTRIBUTES g, PHKEY h, LPDWORD i) { return ++g_registryCalls, g_real.CreateKeyEx(a, b, c, d, e, f, g, h, i); }
+LONG WINAPI CountSet(HKEY a, LPCSTR b, DWORD c, DWORD d, const BYTE* e, DWORD f) { return ++g_registryCalls, g_real.SetValueEx(a, b, c, d, e, f); }
+LONG WINAPI CountClose(HKEY a) { return ++g_registryCalls, g_real.CloseKey(a); }
+
+void SetSetting(const char* name, DWORD value)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Norvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+struct Pass {
+    double ms;
+    LONG registryCalls;
+};
+
+// One navigation of one browser window, timed around the guard's work.
+Pass Navigate(CBrowserStandIn* browser, const std::wstring& url)
+{
+    browser->FireBeforeNavigate2(url);
+    g_registryCalls = 0;
+    const auto start = std::chrono::steady_clock::now();
+    browser->FireNavigateComplete2(url);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return {ms, g_registryCalls};
+}
+
+}  // namespace
+
+int main()
+{
+    CoInitialize(nullptr);
+    HKEY existing = nullptr;
+    const bool hadSettings =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Norvane", 0, KEY_READ, &existing) == ERROR_SUCCESS;
+    if (existing)
+        RegCloseKey(existing);
+    for (const char* name : {"BHOEnabled", "RemoveCookies", "RemoveCache", "RemoveLastTyped", "RemoveHistory"})
+        SetSetting(name, 1);
+    g_real = Registry();
+    Registry() = RegistryApi{&CountOpen, &CountQuery, &CountCreate, &CountSet, &CountClose};
+
+    RemoveTagged();
+    for (int i = 0; i < 1000; ++i)
+        InternetSetCookieA(("http://www.site" + std::to_string(i) + "." + kTag + ".test/").c_str(), "a",
+                           "b; expires=Sat,01-Jan-2039 00:00:00 GMT");
+
+    ComPtr<IObjectWithSite> guard;
+    IEWebGuard::Create(nullptr, IID_IObjectWithSite, guard.PutVoid());
+    ComPtr<CBrowserStandIn> browser = CBrowserStandIn::Create();
+    guard->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
+    const std::wstring url = L"http://www.site0.norvane-guard-bench.test/index.html";
+
+    std::printf("%-8s %14s %14s %8s %16s %14s\n", "entries", "bare walk", "guard pass", "ratio", "registry calls",
+                "peak memory");
+    int have = 0;
+    for (int total : {1000, 10000, 50000}) {
+        FillTo(total, have);
+        RestoreSitePages(total);
+        PROCESS_MEMORY_COUNTERS before{};
+        GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+        const auto start = std::chrono::steady_clock::now();
+        const int walked = WalkCache(nullptr, [](const std::string&) {}) + WalkCache("Cookie:", [](const std::string&) {});
+        const double bare = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const Pass pass = Navigate(browser.Get(), url);
+        PROCESS_MEMORY_COUNTERS after{};
+        GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+        std::printf("%-8d %11.1f ms %11.1f ms %8.2f %16ld %11.1f MB   (%d entries walked)\n", total, bare, pass.ms,
+                    pass.ms / bare, pass.registryCalls, after.PeakWorkingSetSize / 1048576.0, walked);
+    }
+    browser->FireOnQuit();
+    guard->SetSite(nullptr);
+    guard.Reset();
+    Registry() = g_real;
+
+    RemoveTagged();
+    if (!hadSettings)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Norvane");
+    CoUninitialize();
+    return 0;
+}
