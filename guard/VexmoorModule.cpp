@@ -28,18 +28,6 @@ std::string ModulePath()
     return path;
 }
 
-// The registrar script quotes texts with single quotes.
-std::string DoubleSingleQuotes(const std::string& text)
-{
-    std::string quoted;
-    for (char c : text) {
-        quoted += c;
-        if (c == '\'')
-            quoted += '\'';
-    }
-    return quoted;
-}
-
 std::string RegistryScript()
 {
     HRSRC resource = FindResourceA(g_module, MAKEINTRESOURCEA(kRegistryScript), "REGISTRY");
@@ -54,7 +42,8 @@ HRESULT ApplyScript(bool registering)
     if (script.empty())
         return HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
     CRegistrar registrar;
-    registrar.AddReplacement("MODULE", DoubleSingleQuotes(ModulePath()));
+    // The script quotes its texts with single quotes.
+    registrar.AddReplacement("MODULE", ansi::DoubleEach(ModulePath(), '\''));
     return registering ? registrar.Register(script) : registrar.Unregister(script);
 }
 

@@ -1,23 +1,13 @@
 #include "NorvaneDlg.h"
 
 #include "AboutDlg.h"
+#include "AnsiText.h"
 #include "PanelSettings.h"
 #include "resource.h"
 
 namespace {
 
 const UINT_PTR TIMER_HIDE_AT_START = 998;
-
-std::string DoubleBackslashes(const std::string& path)
-{
-    std::string doubled;
-    for (char c : path) {
-        doubled += c;
-        if (c == '\\')
-            doubled += '\\';
-    }
-    return doubled;
-}
 
 }  // namespace
 
@@ -77,7 +67,7 @@ BOOL CNorvaneDlg::OnInitDialog()
     SetTrayIcon(IDI_NORVANE);
     SetTrayTip("Norvane");
     SetTrayMenu(IDR_TRAY_MENU);
-    panel::ProgramFolder() = DoubleBackslashes(panel::AppPath().Get());
+    panel::ProgramFolder() = ansi::DoubleEach(panel::AppPath().Get(), '\\');
     AddTrayIcon();
     LoadFromResource(IDR_HTML_OPTIONS);
     if (panel::NVXMinimize().Read() == 1) {

@@ -35,6 +35,17 @@ std::wstring ToWide(const std::string& text)
     return wide;
 }
 
+std::string DoubleEach(const std::string& text, char c)
+{
+    std::string doubled;
+    for (char t : text) {
+        doubled += t;
+        if (t == c)
+            doubled += c;
+    }
+    return doubled;
+}
+
 std::string ReplaceAll(const std::string& text, const std::string& part, const std::string& with)
 {
     if (part.empty())

@@ -19,6 +19,9 @@ inline bool Contains(const std::string& text, const std::string& part)
 // The text in UTF-16, from the process code page.
 std::wstring ToWide(const std::string& text);
 
+// The text with every occurrence of the character written twice.
+std::string DoubleEach(const std::string& text, char c);
+
 // Removes (or replaces) every occurrence of part, scanning left to right.
 std::string ReplaceAll(const std::string& text, const std::string& part, const std::string& with);
 

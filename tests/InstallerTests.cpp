@@ -18,16 +18,7 @@ std::string StartMenuFolder()
     return std::string(programs) + "\\Norvane";
 }
 
-template <typename Condition>
-bool Eventually(Condition condition, DWORD waitMs = 30000)
-{
-    for (DWORD waited = 0; waited <= waitMs; waited += 100) {
-        if (condition())
-            return true;
-        Sleep(100);
-    }
-    return false;
-}
+const unsigned kInstallerWaitMs = 30000;
 
 TEST(InstallerTest, SilentInstallAndUninstall)
 {
@@ -56,7 +47,7 @@ TEST(InstallerTest, SilentInstallAndUninstall)
     PROCESS_INFORMATION panel{};
     std::string line = "\"" + target + "\\Norvane.exe\"";
     ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &panel));
-    ASSERT_TRUE(Eventually([] { return FindWindowA("#32770", "Norvane Configuration") != nullptr; }));
+    ASSERT_TRUE(Eventually([] { return FindWindowA("#32770", "Norvane Configuration") != nullptr; }, kInstallerWaitMs));
     // The uninstaller copies itself away and returns at once; its work follows.
     ASSERT_EQ(0, RunProgram("\"" + target + "\\Uninstall.exe\" /S", 120000));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(panel.hProcess, 30000)) << "the running panel was stopped";
@@ -64,8 +55,8 @@ TEST(InstallerTest, SilentInstallAndUninstall)
         TerminateProcess(panel.hProcess, 1);
     CloseHandle(panel.hThread);
     CloseHandle(panel.hProcess);
-    EXPECT_TRUE(Eventually([&] { return !FileExists(target + "\\Vexmoor.dll"); }));
-    EXPECT_TRUE(Eventually([&] { return !FileExists(target); })) << "the folder goes with its files";
+    EXPECT_TRUE(Eventually([&] { return !FileExists(target + "\\Vexmoor.dll"); }, kInstallerWaitMs));
+    EXPECT_TRUE(Eventually([&] { return !FileExists(target); }, kInstallerWaitMs)) << "the folder goes with its files";
     EXPECT_FALSE(FileExists(target + "\\Norvane.exe"));
     EXPECT_FALSE(KeyExists(kRoot, "Software\\Norvane"));
     EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));

@@ -82,18 +82,6 @@ bool HasTrayIcon(HWND window)
     return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
-// Waits until the condition holds, up to the time given.
-template <typename Condition>
-bool Eventually(Condition condition, DWORD waitMs = 5000)
-{
-    for (DWORD waited = 0; waited <= waitMs; waited += 50) {
-        if (condition())
-            return true;
-        Sleep(50);
-    }
-    return false;
-}
-
 class PanelProcessTest : public ::testing::Test {
 protected:
     RegistrySandbox settings_{kRoot, kKey};

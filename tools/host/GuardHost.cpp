@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "AnsiText.h"
 #include "BrowserStandIn.h"
 #include "BrowserTraces.h"
 #include "ComPtr.h"
 
 namespace {
-
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::string ReadSetting(const char* name)
 {
@@ -140,8 +139,8 @@ int Run(const std::vector<std::string>& urls, bool leaveTraces)
             LeaveTraces(url);
             site.before = CountTraces(site.domain);
         }
-        browser->FireBeforeNavigate2(Wide(url));
-        browser->FireNavigateComplete2(Wide(url));
+        browser->FireBeforeNavigate2(ansi::ToWide(url));
+        browser->FireNavigateComplete2(ansi::ToWide(url));
         if (leaveTraces)
             site.after = CountTraces(site.domain);
         std::printf("navigated: %s\n", url.c_str());
