@@ -34,8 +34,7 @@ void CDomainTracker::LoadWhiteList()
         MessageBoxHook()(nullptr, "Critical Error - Cannot load whitelist", "Critical Error", MB_OK);
         return;
     }
-    // A NUL byte ends the text, as it would in the platform's string.
-    ParseWhiteList(text->substr(0, text->find('\0')));
+    ParseWhiteList(*text);
 }
 
 void CDomainTracker::ParseWhiteList(const std::string& text)
@@ -43,7 +42,14 @@ void CDomainTracker::ParseWhiteList(const std::string& text)
     std::size_t start = 0;
     for (std::size_t end = text.find('\n'); end != std::string::npos && end != start;
          end = text.find('\n', start)) {
-        entries_.push_back(text.substr(start, end - start));
+        // A NUL byte ends its line's entry (a file written as UTF-16, or a
+        // zero-filled tail after a crash), and the lines after it still count,
+        // as the control panel reads them. A line of NULs gives no entry: an
+        // empty entry would match every address.
+        const std::string line = text.substr(start, end - start);
+        const std::string entry = line.substr(0, line.find('\0'));
+        if (!entry.empty())
+            entries_.push_back(entry);
         start = end + 1;
     }
 }

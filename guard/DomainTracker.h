@@ -13,7 +13,8 @@ public:
     // is reported to the user in a message box.
     void LoadWhiteList();
 
-    // Appends the entries of a file text: each line up to the first empty one.
+    // Appends the entries of a file text: each line up to the first empty one,
+    // each cut at its first NUL byte.
     void ParseWhiteList(const std::string& text);
 
     // 1 when the address is white-listed, else 0. Sets the pending domain and

@@ -11,6 +11,15 @@ void Lock();
 void Unlock();
 LONG LockCount();
 
+// Holds one lock on the module for its own life.
+class ModuleLock {
+public:
+    ModuleLock() { Lock(); }
+    ModuleLock(const ModuleLock&) = delete;
+    ModuleLock& operator=(const ModuleLock&) = delete;
+    ~ModuleLock() { Unlock(); }
+};
+
 // The type information of IIEWebGuard, or null while the library is not registered.
 ITypeInfo* GuardTypeInfo();
 

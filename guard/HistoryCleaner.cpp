@@ -89,8 +89,12 @@ struct HistoryWalk {
     // The item's in-folder name as ANSI text, cut to what the buffer holds.
     bool Name(IShellFolder* folder, LPCITEMIDLIST pidl, char (&name)[kNameBufferSize]) const
     {
+        // Asked only when it can be converted: a name given as an allocated
+        // string is freed by the conversion alone.
+        if (!strRetToBuf)
+            return false;
         STRRET strret{};
-        if (FAILED(folder->GetDisplayNameOf(pidl, SHGDN_INFOLDER, &strret)) || !strRetToBuf)
+        if (FAILED(folder->GetDisplayNameOf(pidl, SHGDN_INFOLDER, &strret)))
             return false;
         if (FAILED(strRetToBuf(&strret, pidl, name, kNameBufferSize)))
             return false;
@@ -139,7 +143,7 @@ volatile LONG& HistoryRetryBudget()
 
 void CleanHistory(const std::string& domain)
 {
-    LibraryHandle shlwapi(LoadLibraryA("shlwapi.dll"));
+    LibraryHandle shlwapi(LoadLibraryA(ShellNamespace().ShlwapiName));
     auto strRetToBuf =
         shlwapi ? reinterpret_cast<StrRetToBufAFn>(reinterpret_cast<void*>(GetProcAddress(shlwapi.get(), "StrRetToBufA"))) : nullptr;
     ComApartment apartment;
@@ -174,7 +178,8 @@ BOOL CALLBACK StopAtWarningDialog(HWND window, LPARAM found)
     char title[16] = {};
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, title, sizeof title);
-    if (lstrcmpA(className, "#32770") != 0 || lstrcmpA(title, "WARNING") != 0)
+    // The title is compared as FindWindowA compares it: without regard to case.
+    if (lstrcmpA(className, "#32770") != 0 || lstrcmpiA(title, "WARNING") != 0)
         return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;

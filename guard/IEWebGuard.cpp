@@ -76,6 +76,7 @@ public:
 private:
     EmptyConnectionPoints() = default;
     virtual ~EmptyConnectionPoints() = default;
+    guard_module::ModuleLock lock_;  // the DLL stays while an enumerator lives
     LONG refs_ = 1;
 };
 
@@ -121,9 +122,9 @@ HRESULT IEWebGuard::Create(IUnknown* outer, REFIID iid, void** out)
     return result;
 }
 
-IEWebGuard::IEWebGuard(IUnknown* outer) : controlling_(outer ? outer : &own_) { guard_module::Lock(); }
+IEWebGuard::IEWebGuard(IUnknown* outer) : controlling_(outer ? outer : &own_) {}
 
-IEWebGuard::~IEWebGuard() { guard_module::Unlock(); }
+IEWebGuard::~IEWebGuard() = default;
 
 HRESULT IEWebGuard::OwnUnknown::QueryInterface(REFIID iid, void** out)
 {
@@ -253,6 +254,9 @@ HRESULT IEWebGuard::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VA
 {
     if (!params)
         return E_INVALIDARG;
+    // The pass may run a modal loop (the History confirmation) in which the
+    // browser can drop its last reference: the object lives to the event's end.
+    const ComPtr<IUnknown> alive = ComPtr<IUnknown>::Share(controlling_);
     switch (id) {
     case DISPID_BEFORENAVIGATE2:
         OnBeforeNavigate2(*params);

@@ -8,6 +8,7 @@
 
 #include "ComPtr.h"
 #include "DomainTracker.h"
+#include "GuardModule.h"
 #include "Vexmoor.h"
 
 struct IWebBrowser2;
@@ -75,6 +76,9 @@ private:
     void OnNavigateComplete2();
     ComPtr<IConnectionPoint> BrowserEvents(HRESULT& result);
 
+    // Declared first so that it goes last: the module stays loaded until
+    // every member has released what it holds of the browser.
+    guard_module::ModuleLock moduleLock_;
     OwnUnknown own_{*this};
     IUnknown* controlling_;
     ComPtr<IUnknown> site_;  // never set: GetSite always fails

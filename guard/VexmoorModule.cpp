@@ -18,14 +18,45 @@ namespace {
 HMODULE g_module = nullptr;
 const int kRegistryScript = 102;
 
+// The module's full path in UTF-16, never cut. A path that fills the buffer
+// may come back unterminated (Windows XP), so it counts as cut and the buffer
+// grows; the buffer is terminated by us either way.
+std::wstring ModulePathWide()
+{
+    for (DWORD size = MAX_PATH + 1; size <= 32768 * 2; size *= 2) {
+        std::wstring path(size, L'\0');
+        const DWORD length = GetModuleFileNameW(g_module, path.data(), size - 1);
+        if (length == 0)
+            return std::wstring();
+        if (length < size - 1) {
+            path.resize(length);
+            const DWORD longLength = GetLongPathNameW(path.c_str(), nullptr, 0);
+            std::wstring longPath(longLength, L'\0');
+            if (longLength > 0 && GetLongPathNameW(path.c_str(), longPath.data(), longLength) == longLength - 1) {
+                longPath.resize(longLength - 1);
+                return longPath;
+            }
+            return path;
+        }
+    }
+    return std::wstring();
+}
+
+// The module path as ANSI text, as the browser and the panel read paths; empty
+// when the code page cannot write it, since its question marks name nothing.
 std::string ModulePath()
 {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(g_module, path, MAX_PATH);
-    char longPath[MAX_PATH] = {};
-    if (length > 0 && length < MAX_PATH && GetLongPathNameA(path, longPath, MAX_PATH) > 0)
-        return longPath;
-    return path;
+    const std::wstring wide = ModulePathWide();
+    if (wide.empty())
+        return std::string();
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    if (size <= 1 || lossy)
+        return std::string();
+    std::string path(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, path.data(), size, nullptr, &lossy);
+    path.resize(static_cast<std::size_t>(size) - 1);
+    return lossy ? std::string() : path;
 }
 
 std::string RegistryScript()
@@ -41,16 +72,19 @@ HRESULT ApplyScript(bool registering)
     const std::string script = RegistryScript();
     if (script.empty())
         return HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
+    const std::string module = ModulePath();
+    if (registering && module.empty())
+        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);  // never register a path that names nothing
     CRegistrar registrar;
     // The script quotes its texts with single quotes.
-    registrar.AddReplacement("MODULE", ansi::DoubleEach(ModulePath(), '\''));
+    registrar.AddReplacement("MODULE", ansi::DoubleEach(module, '\''));
     return registering ? registrar.Register(script) : registrar.Unregister(script);
 }
 
 // The type library from the module's own resource 1, else from a .tlb beside it.
 HRESULT LoadGuardTypeLib(ComPtr<ITypeLib>& library, std::wstring& loadedFrom)
 {
-    loadedFrom = ansi::ToWide(ModulePath());
+    loadedFrom = ModulePathWide();
     HRESULT result = LoadTypeLib(loadedFrom.c_str(), library.Put());
     if (SUCCEEDED(result))
         return result;
@@ -95,12 +129,14 @@ void UnregisterGuardTypeLib()
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
         DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH) {
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        // Only on FreeLibrary: at process exit (reserved non-null) other DLLs
+        // may be gone already, and nothing may be released under the loader lock.
         CGuardClassFactory::ReleaseInstance();
         guard_module::Terminate();
     }

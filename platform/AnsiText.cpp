@@ -2,14 +2,56 @@
 
 #include <windows.h>
 
+#include <array>
+
 namespace ansi {
 
 namespace {
 
-std::size_t NextCharacter(const std::string& text, std::size_t pos)
+// The lead bytes of the process code page, read once. Most code pages have
+// none, and then every byte is a character of its own.
+struct LeadBytes {
+    std::array<bool, 256> isLead{};
+    bool any = false;
+
+    LeadBytes()
+    {
+        CPINFO info{};
+        if (!GetCPInfo(CP_ACP, &info))
+            return;
+        for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+            for (unsigned b = info.LeadByte[i]; b <= info.LeadByte[i + 1] && b < 256; ++b) {
+                isLead[b] = true;
+                any = true;
+            }
+        }
+    }
+};
+
+const LeadBytes& CodePage()
 {
-    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(text[pos])) && pos + 1 < text.size();
-    return pos + (lead ? 2 : 1);
+    static const LeadBytes leadBytes;
+    return leadBytes;
+}
+
+// Finds part at or after start, where boundary (<= start) is known to begin a
+// character. A byte match counts only where it begins a character, so a trail
+// byte is never taken for the start of a match. The walk over characters and
+// the byte search both move forward only: the cost is linear in the text.
+std::size_t FindFrom(const std::string& text, const std::string& part, std::size_t start, std::size_t& boundary)
+{
+    const LeadBytes& cp = CodePage();
+    for (std::size_t hit = text.find(part, start); hit != std::string::npos; hit = text.find(part, hit + 1)) {
+        if (!cp.any)
+            return hit;
+        while (boundary < hit) {
+            const bool lead = cp.isLead[static_cast<unsigned char>(text[boundary])] && boundary + 1 < text.size();
+            boundary += lead ? 2 : 1;
+        }
+        if (boundary == hit)
+            return hit;
+    }
+    return npos;
 }
 
 }  // namespace
@@ -18,11 +60,8 @@ std::size_t Find(const std::string& text, const std::string& part, std::size_t s
 {
     if (part.empty())
         return start <= text.size() ? start : npos;
-    for (std::size_t pos = 0; pos < text.size(); pos = NextCharacter(text, pos)) {
-        if (pos >= start && text.compare(pos, part.size(), part) == 0)
-            return pos;
-    }
-    return npos;
+    std::size_t boundary = 0;
+    return FindFrom(text, part, start, boundary);
 }
 
 std::wstring ToWide(const std::string& text)
@@ -52,7 +91,8 @@ std::string ReplaceAll(const std::string& text, const std::string& part, const s
         return text;
     std::string result;
     std::size_t from = 0;
-    for (std::size_t hit = Find(text, part); hit != npos; hit = Find(text, part, from)) {
+    std::size_t boundary = 0;  // carried from search to search: never walked twice
+    for (std::size_t hit = FindFrom(text, part, 0, boundary); hit != npos; hit = FindFrom(text, part, from, boundary)) {
         result.append(text, from, hit - from).append(with);
         from = hit + part.size();
     }

@@ -191,10 +191,18 @@ LONG SetValue(HKEY key, const std::string& name, const ScriptValue& value)
                           static_cast<DWORD>(value.data.size() + 1));
 }
 
-LONG RegisterKey(HKEY parent, const ScriptKey& key)
+// The shared keys directly under a root (HKCR\CLSID, HKCR\TypeLib) are never
+// removed, even when a script forgets to mark them NoRemove; a server's own
+// "CLSID" or "TypeLib" sub-key deeper down belongs to the server.
+bool IsShared(const std::string& name, bool underRoot) { return underRoot && IsProtected(name); }
+
+LONG RegisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
 {
-    if (key.forceRemove && !IsProtected(key.name))
-        DeleteKeyTree(parent, key.name);
+    if (key.forceRemove && !IsShared(key.name, underRoot)) {
+        const LONG removed = DeleteKeyTree(parent, key.name);
+        if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
+            return removed;  // never write a fresh tree over stale entries
+    }
     Key opened;
     LONG result = RegCreateKeyExA(parent, key.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, opened.put(),
                                   nullptr);
@@ -206,7 +214,7 @@ LONG RegisterKey(HKEY parent, const ScriptKey& key)
         if ((result = SetValue(opened.get(), name, value)) != ERROR_SUCCESS)
             return result;
     for (const auto& child : key.keys)
-        if ((result = RegisterKey(opened.get(), child)) != ERROR_SUCCESS)
+        if ((result = RegisterKey(opened.get(), child, false)) != ERROR_SUCCESS)
             return result;
     return ERROR_SUCCESS;
 }
@@ -219,11 +227,14 @@ bool HasSubKeys(HKEY key)
            subKeys > 0;
 }
 
-// The shared keys directly under a root (HKCR\CLSID, HKCR\TypeLib) stay even
-// when a script forgets to mark them NoRemove; a server's own "CLSID" sub-key
-// deeper down goes with the server.
+// A ForceRemove key is the server's own with everything below it, so it goes
+// whole; any other key goes once nothing else is left in it.
 void UnregisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
 {
+    if (key.forceRemove && !key.noRemove && !IsShared(key.name, underRoot)) {
+        DeleteKeyTree(parent, key.name);
+        return;
+    }
     bool empty = false;
     {
         Key opened;
@@ -235,7 +246,7 @@ void UnregisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
             RegDeleteValueA(opened.get(), value.first.c_str());
         empty = !HasSubKeys(opened.get());
     }
-    if (empty && !key.noRemove && !(underRoot && IsProtected(key.name)))
+    if (empty && !key.noRemove && !IsShared(key.name, underRoot))
         RegDeleteKeyA(parent, key.name.c_str());
 }
 
@@ -243,8 +254,6 @@ void UnregisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
 
 LONG DeleteKeyTree(HKEY parent, const std::string& name)
 {
-    if (IsProtected(name))
-        return ERROR_ACCESS_DENIED;
     {
         Key opened;
         LONG result = RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, opened.put());
@@ -255,9 +264,9 @@ LONG DeleteKeyTree(HKEY parent, const std::string& name)
             DWORD size = sizeof child;
             if (RegEnumKeyExA(opened.get(), 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
-            // A protected child cannot go, and neither can this key then.
-            if (DeleteKeyTree(opened.get(), child) != ERROR_SUCCESS)
-                return ERROR_ACCESS_DENIED;
+            const LONG removed = DeleteKeyTree(opened.get(), child);
+            if (removed != ERROR_SUCCESS)
+                return removed;
         }
     }
     return RegDeleteKeyA(parent, name.c_str());
@@ -297,7 +306,7 @@ HRESULT CRegistrar::Apply(const std::string& script, bool registering) const
                 UnregisterKey(rootKey, key, true);
                 continue;
             }
-            const LONG result = RegisterKey(rootKey, key);
+            const LONG result = RegisterKey(rootKey, key, true);
             if (result != ERROR_SUCCESS)
                 return HRESULT_FROM_WIN32(result);
         }

@@ -14,12 +14,14 @@ public:
     void AddReplacement(const std::string& name, const std::string& text) { replacements_[name] = text; }
 
     // Writes the script's keys and values; a ForceRemove key is first deleted
-    // with everything below it. The first failure, or S_OK.
+    // with everything below it (a delete that fails fails the registration).
+    // The first failure, or S_OK.
     HRESULT Register(const std::string& script) const;
 
-    // Walks the same tree, sub-entries first: deletes the named values, then
-    // every key left without sub-keys unless it is NoRemove. The keys named
-    // CLSID or TypeLib directly under a root are never deleted.
+    // Walks the same tree, sub-entries first: deletes a ForceRemove key with
+    // everything below it, the named values, then every key left without
+    // sub-keys unless it is NoRemove. The keys named CLSID or TypeLib directly
+    // under a root are never deleted.
     HRESULT Unregister(const std::string& script) const;
 
 private:
@@ -27,5 +29,5 @@ private:
     std::map<std::string, std::string> replacements_;
 };
 
-// Deletes a key with everything below it; keys named CLSID or TypeLib never.
+// Deletes a key with everything below it; ERROR_SUCCESS, or the first failure.
 LONG DeleteKeyTree(HKEY parent, const std::string& name);

@@ -8,6 +8,8 @@ struct ShellApi {
     decltype(&::SHGetMalloc) GetMalloc = &::SHGetMalloc;
     decltype(&::SHGetDesktopFolder) GetDesktopFolder = &::SHGetDesktopFolder;
     decltype(&::SHGetSpecialFolderLocation) GetSpecialFolderLocation = &::SHGetSpecialFolderLocation;
+    // The library StrRetToBufA is loaded from by name (it may be missing).
+    const char* ShlwapiName = "shlwapi.dll";
 };
 
 // The table in force for the whole process.

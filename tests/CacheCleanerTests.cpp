@@ -112,6 +112,7 @@ struct FakeCache {
         DWORD type = NORMAL_CACHE_ENTRY;
         DWORD size = 512;  // bytes the record needs
         bool deletable = true;
+        bool nullUrl = false;  // the record carries no URL at all
     };
     static inline std::vector<Entry> entries;
     static inline std::size_t next = 0;
@@ -138,7 +139,7 @@ struct FakeCache {
         for (DWORD i = sizeof *info; i < *size; ++i)
             EXPECT_EQ(0, reinterpret_cast<BYTE*>(info)[i]) << "block not zeroed before the call";
         std::memset(info, 0, sizeof *info);
-        info->lpszSourceUrlName = const_cast<char*>(e.url.c_str());
+        info->lpszSourceUrlName = e.nullUrl ? nullptr : const_cast<char*>(e.url.c_str());
         info->CacheEntryType = e.type;
         ++next;
         return TRUE;
@@ -242,9 +243,12 @@ TEST(CacheCleanerSeamTest, CachePassesOverCookieAndHistoryEntries)
 TEST(CacheCleanerSeamTest, NullUrlIsPassedOver)
 {
     FakeCache cache({{""}, {"http://a.example.com/"}});
-    FakeCache::entries[0].url.clear();
+    FakeCache::entries[0].nullUrl = true;
     CCacheCleaner().CleanCookies("example");
-    EXPECT_EQ(Urls{"http://a.example.com/"}, FakeCache::deleted);
+    FakeCache::next = 0;
+    CCacheCleaner().CleanCache("example");
+    EXPECT_EQ((Urls{"http://a.example.com/", "http://a.example.com/"}), FakeCache::deleteCalls)
+        << "no delete is asked for the record without URL, and the walk goes on";
 }
 
 }  // namespace

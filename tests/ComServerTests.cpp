@@ -74,11 +74,18 @@ TEST_F(ComServerTest, RegisteringTwiceLeavesOneSet)
 {
     ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
     const std::string clsid = Classes(std::string("CLSID\\") + kClsid);
-    SetString(kRoot, clsid + "\\Stale", "", "left from an old version");
+    // Sorted after "TypeLib" on purpose: a tree delete that stops there keeps it.
+    SetString(kRoot, clsid + "\\Zstale", "", "left from an old version");
+    SetString(kRoot, clsid, "StaleValue", "left from an old version");
     ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
     EXPECT_EQ(
         (std::vector<std::string>{"InprocServer32", "ProgID", "Programmable", "TypeLib", "VersionIndependentProgID"}),
         SubKeys(clsid));
+    EXPECT_FALSE(ValueExists(kRoot, clsid, "StaleValue"));
+
+    SetString(kRoot, clsid + "\\Zstale", "", "left from an old version");
+    ASSERT_EQ(0, Regsvr32("/u \"" + Dll() + "\""));
+    EXPECT_FALSE(KeyExists(kRoot, clsid)) << "unregistration leaves no class key behind";
 }
 
 TEST_F(ComServerTest, UnregisteringRemovesTheEntriesButNotSharedKeys)

@@ -116,9 +116,10 @@ TEST_F(DomainTrackerTest, EachLoadAppendsAgain)
     EXPECT_EQ((Entries{"a", "a"}), Load("a\r\n"));
 }
 
-TEST_F(DomainTrackerTest, NulByteEndsTheFileText)
+TEST_F(DomainTrackerTest, NulByteEndsItsLinesEntryAndLaterLinesStillCount)
 {
-    EXPECT_EQ((Entries{"a"}), Load(std::string("a\r\nb\0c\r\n", 8)));
+    const std::string file("a.example\r\nb.ex\0ample\r\nc.example\r\n\0\0\0\r\nd.example\r\n", 50);
+    EXPECT_EQ((Entries{"a.example", "b.ex", "c.example", "d.example"}), Load(file));
 }
 
 TEST_F(DomainTrackerTest, EmptyFileOrNoSettingLoadsNothingSilently)

@@ -4,6 +4,9 @@
 #include <exdispid.h>
 #include <olectl.h>
 
+#include <functional>
+#include <utility>
+
 #include "BrowserStandIn.h"
 #include "GuardModule.h"
 #include "HistoryCleaner.h"
@@ -261,6 +264,21 @@ TEST_F(GuardTest, QuitUnsubscribesAndNothingLeaks)
     EXPECT_EQ(before, browser_->References()) << "browser and container released once each";
 }
 
+TEST_F(GuardTest, ConnectionPointEnumeratorKeepsTheModuleLoaded)
+{
+    ComPtr<IConnectionPointContainer> container = guard_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(S_OK, container->EnumConnectionPoints(points.Put()));
+    container.Reset();
+    guard_.Reset();
+    EXPECT_EQ(1, guard_module::LockCount()) << "the enumerator is alive: the DLL must not unload";
+    ComPtr<IEnumConnectionPoints> clone;
+    ASSERT_EQ(S_OK, points->Clone(clone.Put()));
+    EXPECT_EQ(2, guard_module::LockCount());
+    points.Reset();
+    clone.Reset();
+}
+
 TEST_F(GuardTest, SetSiteReportsEachMissingPiece)
 {
     EXPECT_EQ(E_INVALIDARG, guard_->SetSite(nullptr));
@@ -357,7 +375,8 @@ protected:
         return dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, params, nullptr, nullptr, nullptr);
     }
     // BeforeNavigate2 arguments with the address variant given by the test.
-    HRESULT BeforeNavigate(VARIANT address, UINT cArgs = 7, VARTYPE frameType = VT_DISPATCH)
+    HRESULT BeforeNavigate(VARIANT address, UINT cArgs = 7, VARTYPE frameType = VT_DISPATCH,
+                           DISPID id = DISPID_BEFORENAVIGATE2)
     {
         VARIANT_BOOL cancel = VARIANT_FALSE;
         VARIANT args[7];
@@ -370,7 +389,7 @@ protected:
         args[6].vt = frameType;
         args[6].pdispVal = static_cast<IWebBrowser2*>(browser_.Get());
         DISPPARAMS params{args + (7 - cArgs), nullptr, cArgs, 0};
-        const HRESULT result = Invoke(DISPID_BEFORENAVIGATE2, &params);
+        const HRESULT result = Invoke(id, &params);
         EXPECT_EQ(VARIANT_FALSE, cancel) << "the guard never cancels";
         return result;
     }
@@ -439,13 +458,66 @@ TEST_F(GuardInvokeTest, LongAndUnmappableAddressesAreConvertedWhole)
     EXPECT_EQ("??.example.com", LastDomain());
 }
 
+// The browser may drop its last reference while a pass runs (the History
+// confirmation runs a modal loop): the object must live to the event's end.
+IDispatch* g_dropping = nullptr;
+std::function<void()> g_dropAll;
+LONG g_locksWhileDropped = -1;
+LONG WINAPI DropDuringPass(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    if (g_dropAll && name && lstrcmpA(name, "RemoveCacheEntries") == 0) {
+        std::exchange(g_dropAll, nullptr)();
+        g_locksWhileDropped = guard_module::LockCount();
+    }
+    return RegSetValueExA(key, name, reserved, type, data, size);
+}
+
+TEST_F(GuardInvokeTest, ObjectLivesToTheEndOfAnEventThatDropsItsLastReference)
+{
+    Switch("RemoveCache");
+    Switch("RemoveLastTyped");
+    const std::string url = "http://" + cache_.Host("site") + "/a.html";
+    cache_.AddFile(url);
+    ASSERT_EQ(S_OK, BeforeNavigate(Text(Wide(url).c_str())));
+    g_dropping = dispatch_.Get();
+    g_dropAll = [this] {
+        Guard().OnQuit();  // the browser's own reference goes with the subscription
+        dispatch_.Reset();
+        guard_.Reset();
+    };
+    RegistryApi seam;
+    seam.SetValueEx = &DropDuringPass;
+    {
+        ScopedRegistryApi scoped(seam);
+        VARIANT args[2];
+        VariantInit(&args[0]);
+        VariantInit(&args[1]);
+        DISPPARAMS params{args, nullptr, 2, 0};
+        EXPECT_EQ(S_OK, g_dropping->Invoke(DISPID_NAVIGATECOMPLETE2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
+                                           nullptr, nullptr));
+    }
+    EXPECT_EQ(1, g_locksWhileDropped) << "destroyed in the middle of its own event";
+    EXPECT_EQ(1u, Counter("RemoveLastTypedEntries")) << "the pass went on to its end";
+    EXPECT_EQ(0, guard_module::LockCount()) << "and the object went once the event was over";
+}
+
 TEST_F(GuardInvokeTest, UnhandledEventsChangeNothing)
 {
-    DISPPARAMS empty{nullptr, nullptr, 0, 0};
+    // Full BeforeNavigate2 argument lists under other ids: only the id decides.
+    Switch("RemoveCache");
+    const std::string site = cache_.Host("site");
+    cache_.AddFile("http://" + site + "/a.html");
+    const std::wstring url = Wide("http://" + site + "/a.html");
     for (DISPID id : {102, 104, 105, 108, 113, 251, 259, 12345})
-        EXPECT_EQ(S_OK, Invoke(id, &empty)) << id;
+        EXPECT_EQ(S_OK, BeforeNavigate(Text(url.c_str()), 7, VT_DISPATCH, id)) << id;
     EXPECT_EQ(1u, browser_->SinkCount());
     EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+
+    ASSERT_EQ(S_OK, BeforeNavigate(Text(url.c_str())));
+    for (DISPID id : {102, 104, 105, 108, 113, 251, 259, 12345})
+        EXPECT_EQ(S_OK, BeforeNavigate(Text(url.c_str()), 7, VT_DISPATCH, id)) << id;
+    EXPECT_TRUE(cache_.HasEntry("http://" + site + "/a.html")) << "no other id runs a pass";
+    EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
 }
 
 }  // namespace

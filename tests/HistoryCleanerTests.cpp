@@ -34,6 +34,8 @@ struct Node {
     bool nameFails = false;
     bool menuFails = false;
     bool asksWarning = false;  // its delete command shows a real "WARNING" dialog
+    std::string warningCaption = "WARNING";
+    bool wideName = false;  // its name comes as an allocated UTF-16 string
 };
 
 struct Record {
@@ -139,7 +141,7 @@ struct FakeMenu : FakeObject<IContextMenu> {
         g.commands.push_back(*command);
         g.deleted.push_back(node_->name);
         if (node_->asksWarning)
-            g.warningResults.push_back(RunButtonFirstDialog("WARNING"));
+            g.warningResults.push_back(RunButtonFirstDialog(node_->warningCaption));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR, UINT, UINT*, LPSTR, UINT) override { return E_NOTIMPL; }
@@ -193,6 +195,16 @@ struct FakeFolder : FakeObject<IShellFolder> {
         EXPECT_EQ(static_cast<SHGDNF>(SHGDN_INFOLDER), flags);
         if (child->nameFails)
             return E_FAIL;
+        if (child->wideName) {
+            // Allocated with the shell's allocator, as the platform does; the
+            // caller owns it, and every block counts with the item lists.
+            const std::wstring wide(child->name.begin(), child->name.end());
+            name->uType = STRRET_WSTR;
+            name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc((wide.size() + 1) * sizeof(wchar_t)));
+            std::memcpy(name->pOleStr, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+            ++g.pidlsAllocated;
+            return S_OK;
+        }
         name->uType = STRRET_OFFSET;
         name->uOffset = kNameOffset;
         return S_OK;
@@ -307,6 +319,17 @@ TEST_F(FakeHistoryTest, ItemsWithoutNameOrMenuArePassedOverAndFreed)
     EXPECT_EQ(Names{"example.com fine"}, g.deleted);
 }
 
+TEST_F(FakeHistoryTest, WithoutStrRetToBufNoNameIsLeftAllocated)
+{
+    Node wide = Item("example.com wide");
+    wide.wideName = true;
+    Use(Folder("History", {Folder("Today", {wide, Item("example.com plain")})}));
+    ShellNamespace().ShlwapiName = "norvane-no-such-library.dll";
+    CleanHistory("example.com");
+    EXPECT_EQ(Names{}, g.deleted) << "no name can be converted, so nothing matches";
+    // TearDown checks that every block handed out was freed.
+}
+
 TEST_F(FakeHistoryTest, EmptyHistoryDeletesNothing)
 {
     Use(Folder("History", {}));
@@ -326,6 +349,18 @@ TEST_F(FakeHistoryTest, TimerAnswersTheWarningDialogFromInsideItsModalLoop)
     EXPECT_EQ((Names{"example.com asks", "example.com after"}), g.deleted) << "the walk finished";
     EXPECT_EQ(std::vector<INT_PTR>{IDOK}, g.warningResults) << "its first child was clicked";
     EXPECT_EQ("", watchdog.Answered());
+}
+
+TEST_F(FakeHistoryTest, TitleOfTheConfirmationIsMatchedWithoutRegardToCase)
+{
+    Node asks = Item("example.com asks");
+    asks.asksWarning = true;
+    asks.warningCaption = "Warning";
+    Use(Folder("History", {Folder("Today", {asks})}));
+    DialogWatchdog watchdog;
+    CleanHistory("example.com");
+    EXPECT_EQ(std::vector<INT_PTR>{IDOK}, g.warningResults) << "answered by the timer";
+    EXPECT_EQ("", watchdog.Answered()) << "not left for a person";
 }
 
 TEST(WarningTimerTest, TickWithoutDialogAndEmptyBudgetEndsItsTimer)

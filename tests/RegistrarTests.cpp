@@ -34,14 +34,41 @@ TEST_F(RegistrarTest, WritesKeysDefaultAndNamedValues)
     EXPECT_EQ("tail ", GetString(kRoot, Key("Server\\Spaced Name"), ""));
 }
 
-TEST_F(RegistrarTest, ForceRemoveRewritesTheKeyButNeverAClsidKey)
+TEST_F(RegistrarTest, ForceRemoveRewritesTheWholeKeyEvenWithATypeLibOrClsidChild)
 {
-    SetString(kRoot, Key("Server\\Stale"), "", "old");
-    SetString(kRoot, Key("Holder\\CLSID\\Other"), "", "kept");
-    ASSERT_EQ(S_OK, registrar_.Register(Script("ForceRemove Server = s 'new'\nHolder\n{\n ForceRemove CLSID\n}")));
-    EXPECT_FALSE(KeyExists(kRoot, Key("Server\\Stale")));
-    EXPECT_EQ("new", GetString(kRoot, Key("Server"), ""));
-    EXPECT_TRUE(KeyExists(kRoot, Key("Holder\\CLSID\\Other")));
+    // "Zstale" sorts after "TypeLib": a delete that stops at the protected
+    // name would leave it behind.
+    const std::string script = Script("ForceRemove Server = s 'new'\n{\n 'TypeLib' = s '{LIB}'\n}");
+    SetString(kRoot, Key("Server\\TypeLib"), "", "{OLD}");
+    SetString(kRoot, Key("Server\\CLSID\\Inner"), "", "old");
+    SetString(kRoot, Key("Server\\Zstale"), "", "old");
+    SetString(kRoot, Key("Server"), "StaleValue", "old");
+    ASSERT_EQ(S_OK, registrar_.Register(script));
+    EXPECT_FALSE(KeyExists(kRoot, Key("Server\\Zstale")));
+    EXPECT_FALSE(KeyExists(kRoot, Key("Server\\CLSID")));
+    EXPECT_FALSE(ValueExists(kRoot, Key("Server"), "StaleValue"));
+    EXPECT_EQ("{LIB}", GetString(kRoot, Key("Server\\TypeLib"), ""));
+
+    SetString(kRoot, Key("Server\\Zstale"), "", "old again");
+    ASSERT_EQ(S_OK, registrar_.Unregister(script));
+    EXPECT_FALSE(KeyExists(kRoot, Key("Server"))) << "a ForceRemove key goes whole";
+}
+
+TEST_F(RegistrarTest, SharedClsidKeyDirectlyUnderARootIsNeverRemoved)
+{
+    const bool hadClsid = KeyExists(kRoot, "CLSID");
+    SetString(kRoot, "CLSID\\NorvaneRegistrarOther", "", "someone else's");
+    const std::string script = "HKCU\r\n{\r\n ForceRemove CLSID\r\n {\r\n  NorvaneRegistrarMine = s 'x'\r\n }\r\n}\r\n";
+    EXPECT_EQ(S_OK, registrar_.Register(script));
+    EXPECT_TRUE(KeyExists(kRoot, "CLSID\\NorvaneRegistrarOther"));
+    EXPECT_EQ("x", GetString(kRoot, "CLSID\\NorvaneRegistrarMine", ""));
+    EXPECT_EQ(S_OK, registrar_.Unregister(script));
+    EXPECT_TRUE(KeyExists(kRoot, "CLSID\\NorvaneRegistrarOther"));
+    EXPECT_FALSE(KeyExists(kRoot, "CLSID\\NorvaneRegistrarMine"));
+
+    RegDeleteKeyA(kRoot, "CLSID\\NorvaneRegistrarOther");
+    if (!hadClsid)
+        RegDeleteKeyA(kRoot, "CLSID");
 }
 
 TEST_F(RegistrarTest, UnregisterRemovesOnlyWhatIsLeftEmpty)
