@@ -8,8 +8,6 @@
 
 namespace {
 
-const int kBufferBytes = 10000;
-
 bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefix)
 {
     const std::size_t n = std::strlen(prefix);
@@ -20,12 +18,18 @@ bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefi
 
 std::optional<std::string> WideToAnsi(const std::wstring& wide)
 {
-    char buffer[kBufferBytes];
-    const int written =
-        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, buffer, kBufferBytes, nullptr, nullptr);
-    if (written <= 0)
+    // Sized by asking first: a fixed buffer would cut a long white list, and
+    // a cut list shown or saved as if whole loses the user's entries.
+    if (wide.empty())
+        return std::string();
+    const int length = static_cast<int>(wide.size());
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
         return std::nullopt;
-    return std::string(buffer);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (WideCharToMultiByte(CP_ACP, 0, wide.data(), length, text.data(), size, nullptr, nullptr) != size)
+        return std::nullopt;
+    return text;
 }
 
 bool IsCheckedMarkup(const std::string& markup)

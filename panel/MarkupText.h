@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-// The text in the ANSI code page, "?" for characters it cannot show; empty
-// when it needs more than the 10,000-byte buffer: a cut text is never handed
-// back as if it were whole.
+// The text in the ANSI code page, "?" for characters it cannot show, however
+// long; empty when the conversion fails: a cut text is never handed back as
+// if it were whole.
 std::optional<std::string> WideToAnsi(const std::wstring& wide);
 
 // True when "checked" or "CHECKED" occurs after the first character.

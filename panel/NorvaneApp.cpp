@@ -14,8 +14,14 @@ const char kInstanceMutex[] = "AFX_Kestu_H__5B5F33E8_2175_4C23_BB38_3334CADD6B88
 void BringRunningPanelForward()
 {
     HWND running = FindWindowA("#32770", "Norvane Configuration");
-    if (running)
-        PostMessageA(running, CNorvaneDlg::ShowRequestMessage(), 0, 0);
+    if (!running)
+        return;
+    // Only the process in front may hand the foreground on: without this the
+    // running panel's window would come up behind, its taskbar button flashing.
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    AllowSetForegroundWindow(process);
+    PostMessageA(running, CNorvaneDlg::ShowRequestMessage(), 0, 0);
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ BOOL CNorvaneDlg::OnInitDialog()
     SetTrayMenu(IDR_TRAY_MENU);
     panel::ProgramFolder() = ansi::DoubleEach(panel::AppPath().Get(), '\\');
     AddTrayIcon();
+    AllowFromLowerIntegrity(ShowRequestMessage());
     LoadFromResource(IDR_HTML_OPTIONS);
     if (panel::NVXMinimize().Read() == 1) {
         SetTimer(GetSafeHwnd(), TIMER_HIDE_AT_START, 1, nullptr);
@@ -104,12 +105,16 @@ const HtmlEventTable* CNorvaneDlg::GetEventTableForKey(const std::wstring& key)
 
 void CNorvaneDlg::OnDocumentComplete(const std::wstring& url)
 {
-    // Each marker on its own, in this order; only a program named Norvane.exe fills.
-    if (url.find(L"Norvane.exe/139") != std::wstring::npos)
+    // A page is known by the resource number that ends its address, whatever
+    // name the program was started by (a shortcut, a script or an 8.3 path
+    // may give "norvane.exe" or "NORVANE~1.EXE").
+    whiteListRead_ = false;
+    const std::wstring page = url.substr(url.find_last_of(L'/') + 1);
+    if (page == std::to_wstring(IDR_HTML_WHITELIST))
         FillWhiteListPage();
-    if (url.find(L"Norvane.exe/104") != std::wstring::npos)
+    else if (page == std::to_wstring(IDR_HTML_OPTIONS))
         FillOptionsPage();
-    if (url.find(L"Norvane.exe/140") != std::wstring::npos)
+    else if (page == std::to_wstring(IDR_HTML_STATISTICS))
         FillStatisticsPage();
 }
 
@@ -161,10 +166,15 @@ void CNorvaneDlg::OnTrayCommand(UINT id)
     }
 }
 
-// A second start asks for the window: out of the tray if it is there, then in front.
+// A second start asks for the window: out of the tray if it is there, then in
+// front. A request before the hide-at-start timer has fired cancels the hide;
+// a window whose icon the shell would not remove stays in the tray (never both).
 void CNorvaneDlg::BringForward()
 {
+    KillTimer(GetSafeHwnd(), TIMER_HIDE_AT_START);
     RestoreFromTray();
+    if (IsIconShown())
+        return;
     ShowWindow(GetSafeHwnd(), SW_SHOW);
     SetForegroundWindow(GetSafeHwnd());
 }
@@ -179,8 +189,8 @@ bool CNorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     switch (message) {
     case WM_TIMER:
         if (wParam == TIMER_HIDE_AT_START) {
-            ShowWindow(GetSafeHwnd(), SW_HIDE);
             KillTimer(GetSafeHwnd(), TIMER_HIDE_AT_START);
+            HideToTrayWhenPossible();
             return true;
         }
         return false;

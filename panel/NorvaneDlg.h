@@ -61,6 +61,7 @@ private:
     void WriteUrlBox(const std::string& text);
 
     HICON icon_ = nullptr;
+    bool whiteListRead_ = false;  // the White list page shows the file's list, read whole
     HtmlEventTable optionsTable_;
     HtmlEventTable whiteListTable_;
     HtmlEventTable statisticsTable_;

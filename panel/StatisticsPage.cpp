@@ -33,10 +33,15 @@ void CNorvaneDlg::FillStatisticsPage()
 
 HRESULT CNorvaneDlg::OnClickReset(IHtmlElement&)
 {
-    panel::RemoveCacheEntries().Set(0);
-    panel::RemoveCookiesEntries().Set(0);
-    panel::RemoveHistoryEntries().Set(0);
-    panel::RemoveLastTypedEntries().Set(0);
+    // Written every time, also where the copy already holds 0: a guard may
+    // have counted since the page was filled, and the user asked for zeros.
+    for (CRegNumberValue* counter : {&panel::RemoveCacheEntries(), &panel::RemoveCookiesEntries(),
+                                     &panel::RemoveHistoryEntries(), &panel::RemoveLastTypedEntries()}) {
+        if (counter->Get() != 0)
+            counter->Set(0);
+        else
+            counter->Write();
+    }
     FillStatisticsPage();
     return S_OK;
 }

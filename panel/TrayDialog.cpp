@@ -64,12 +64,52 @@ BOOL CTrayDialog::RemoveTrayIcon()
 
 void CTrayDialog::RestoreFromTray()
 {
+    hideWhenTaskbarComes_ = false;
     if (!traySwitch_ || !iconShown_)
         return;
-    if (NotifyIconHook()(NIM_DELETE, &notify_)) {
+    // A delete the shell refuses because it has no such icon any more (it
+    // restarted) still brings the window back: the flag follows the shell.
+    if (NotifyIconHook()(NIM_DELETE, &notify_) || !NotifyIconHook()(NIM_MODIFY, &notify_)) {
         iconShown_ = 0;
         ShowWindow(GetSafeHwnd(), SW_SHOW);
     }
+}
+
+void CTrayDialog::HideToTrayWhenPossible()
+{
+    hideWhenTaskbarComes_ = !iconShown_ && !AddTrayIcon();
+    if (!hideWhenTaskbarComes_)
+        ShowWindow(GetSafeHwnd(), SW_HIDE);
+}
+
+void CTrayDialog::OnTaskbarCreated()
+{
+    if (iconShown_) {
+        iconShown_ = 0;
+        if (!AddTrayIcon())
+            ShowWindow(GetSafeHwnd(), SW_SHOW);
+        return;
+    }
+    if (hideWhenTaskbarComes_)
+        HideToTrayWhenPossible();
+}
+
+UINT CTrayDialog::TaskbarCreatedMessage()
+{
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+void CTrayDialog::AllowFromLowerIntegrity(UINT message)
+{
+    using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
+    const DWORD kAllow = 1;  // MSGFLT_ADD
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto filter = user32 ? reinterpret_cast<FilterFn>(
+                               reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")))
+                         : nullptr;
+    if (filter)
+        filter(message, kAllow);
 }
 
 bool CTrayDialog::OnSysCommand(UINT id, LPARAM)
@@ -127,6 +167,11 @@ void CTrayDialog::OnTrayRButtonDown(POINT at)
 
 bool CTrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (message == TaskbarCreatedMessage()) {
+        OnTaskbarCreated();
+        result = 0;
+        return true;
+    }
     switch (message) {
     case WM_TRAYNOTIFY:
         result = OnTrayNotify(wParam, lParam);
@@ -143,6 +188,7 @@ void CTrayDialog::OnWindowCreated()
 {
     notify_.hWnd = GetSafeHwnd();
     notify_.uID = 1;
+    AllowFromLowerIntegrity(TaskbarCreatedMessage());
 }
 
 void CTrayDialog::OnWindowDestroyed()

@@ -21,6 +21,16 @@ public:
     BOOL AddTrayIcon();
     BOOL RemoveTrayIcon();
     void RestoreFromTray();
+    // Hides the window to the tray once its icon is in place. Without a
+    // taskbar (at log-on it may not exist yet) the window stays on screen and
+    // the hide waits for the taskbar: never hidden with no icon.
+    void HideToTrayWhenPossible();
+
+    // The shell's "TaskbarCreated" message: a taskbar started or restarted.
+    static UINT TaskbarCreatedMessage();
+    // Lets a message through from processes of lower integrity (Vista and
+    // later; XP has no such filter), so an elevated panel still hears it.
+    static void AllowFromLowerIntegrity(UINT message);
 
     bool IsIconShown() const { return iconShown_ != 0; }
     const NOTIFYICONDATAA& NotifyData() const { return notify_; }
@@ -38,6 +48,9 @@ protected:
     virtual void OnTrayMouseMove(POINT) {}
 
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // The shell lost every icon: ours goes back if the window was in the tray,
+    // else the window comes on screen; a hide that waited for it happens now.
+    void OnTaskbarCreated();
     void OnWindowCreated() override;
     void OnWindowDestroyed() override;
 
@@ -47,4 +60,5 @@ private:
     NOTIFYICONDATAA notify_{};
     HMENU menu_ = nullptr;
     UINT defaultItem_ = 0;
+    bool hideWhenTaskbarComes_ = false;
 };

@@ -11,6 +11,7 @@
 #include "AnsiText.h"
 #include "Handle.h"
 #include "MarkupText.h"
+#include "MessageBoxApi.h"
 #include "NorvaneDlg.h"
 #include "PanelSettings.h"
 #include "TextFile.h"
@@ -30,50 +31,83 @@ std::string ListMarkup(const std::vector<ListOption>& options)
     return markup + "</select>";
 }
 
-// Every non-empty line of the file, whatever it holds and however long.
-std::vector<ListOption> ReadWhiteListFile(const std::string& path)
+const DWORD kReplaceRetryMs = 3000;  // a reader holds the file for moments, never this long
+const DWORD kReplaceRetryStepMs = 10;
+
+// Every non-empty line of the file, whatever it holds and however long; a
+// NUL byte ends its line's entry, as the guard reads it. Nothing when the
+// file is there but cannot be read; an empty list when there is no file yet.
+std::optional<std::vector<ListOption>> ReadWhiteListFile(const std::string& path)
 {
     std::vector<ListOption> options;
     const auto text = ReadTextModeFile(path);
-    if (!text)
-        return options;
+    if (!text) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return options;
+        return std::nullopt;
+    }
     std::size_t start = 0;
     while (start < text->size()) {
         const std::size_t end = std::min(text->find('\n', start), text->size());
-        if (end > start)
-            options.push_back({text->substr(start, end - start), false});
+        const std::string line = text->substr(start, end - start);
+        const std::string entry = line.substr(0, line.find('\0'));
+        if (!entry.empty())
+            options.push_back({entry, false});
         start = end + 1;
     }
     return options;
 }
 
-// Writes the whole list beside the file first and then puts it in the file's
-// place in one step, so a reader sees the old list or the new one, never a
-// part; when anything fails the old file stays as it was.
+bool WriteWhole(const std::string& path, const std::string& content)
+{
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    const bool whole =
+        content.empty() ||
+        (WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+         written == content.size());
+    return whole && FlushFileBuffers(file.get());
+}
+
+// Puts the file in place of the list. Another process (a browser window
+// loading the list) may hold the list open for a moment, and the platform
+// refuses the replacement meanwhile: it is tried again for a bounded time.
+bool MoveOver(const std::string& from, const std::string& to)
+{
+    for (DWORD waited = 0;; waited += kReplaceRetryStepMs) {
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        if (waited >= kReplaceRetryMs)
+            return false;
+        Sleep(kReplaceRetryStepMs);
+    }
+}
+
+// Writes the whole list beside the file first, under a name of its own that
+// no stale file can block, and then puts it in the file's place in one step,
+// so a reader sees the old list or the new one, never a part; when anything
+// fails the old file stays as it was.
 bool ReplaceFileContent(const std::string& path, const std::string& content)
 {
-    const std::string temporary = path + ".saving";
-    {
-        FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return false;
-        DWORD written = 0;
-        const bool whole = content.empty() ||
-                           (WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                                      nullptr) &&
-                            written == content.size());
-        if (!whole || !FlushFileBuffers(file.get())) {
-            file.reset();
-            DeleteFileA(temporary.c_str());
-            return false;
-        }
-    }
-    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temporary.c_str());
+    const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+    char temporary[MAX_PATH + 1] = {};
+    if (folder.empty() || folder.size() > MAX_PATH - 14 ||
+        !GetTempFileNameA(folder.c_str(), "nvx", 0, temporary))
+        return false;
+    if (!WriteWhole(temporary, content) || !MoveOver(temporary, path)) {
+        DeleteFileA(temporary);
         return false;
     }
     return true;
+}
+
+void TellUser(HWND window, const char* text)
+{
+    MessageBoxHook()(window, text, "Norvane", MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace
@@ -102,8 +136,16 @@ std::optional<std::string> CNorvaneDlg::ReadListMarkup()
 
 void CNorvaneDlg::FillWhiteListPage()
 {
-    WriteList(ReadWhiteListFile(WhiteListPath()));
+    const auto options = ReadWhiteListFile(WhiteListPath());
+    // Save replaces the file with the page's list: only a list read whole
+    // from the file may ever be written back.
+    whiteListRead_ = options.has_value();
+    if (options)
+        WriteList(*options);
     WriteUrlBox(panel::LastDomain().Read());
+    if (!options)
+        TellUser(GetSafeHwnd(), "The white list file could not be read. The list is not shown, and Save List "
+                                "will not change the file.");
 }
 
 HRESULT CNorvaneDlg::OnClickAdd(IHtmlElement&)
@@ -142,13 +184,17 @@ HRESULT CNorvaneDlg::OnClickRemove(IHtmlElement&)
 HRESULT CNorvaneDlg::OnClickSave(IHtmlElement&)
 {
     const auto markup = ReadListMarkup();
-    if (!markup)
+    if (!whiteListRead_ || !markup) {
+        TellUser(GetSafeHwnd(), "The white list was not read from its file, so it was not saved. The file is "
+                                "unchanged.");
         return S_OK;
+    }
     std::string content;
     for (const auto& option : ParseListMarkup(*markup))
         if (!option.text.empty())
             content += option.text + "\r\n";
-    ReplaceFileContent(WhiteListPath(), content);
+    if (!ReplaceFileContent(WhiteListPath(), content))
+        TellUser(GetSafeHwnd(), "The white list could not be saved. The file is unchanged.");
     return S_OK;
 }
 

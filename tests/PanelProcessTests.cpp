@@ -124,7 +124,8 @@ TEST_F(PanelProcessTest, SecondStartBringsTheFirstForwardAndEnds)
     PanelProcess first;
     HWND window = first.Window();
     ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(window); }));
+    // In the tray: hidden with its icon (not merely not shown yet).
+    ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(window) && HasTrayIcon(window); }));
 
     PanelProcess second;
     EXPECT_TRUE(second.Ended(10000)) << "the second start ends at once";

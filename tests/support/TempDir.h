@@ -2,6 +2,7 @@
 // A fresh folder under the temporary folder, removed with everything in it
 // when the test ends.
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -20,3 +21,5 @@ private:
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
+// The names of the files (not folders) in a folder.
+std::vector<std::string> FilesIn(const std::string& folder);
