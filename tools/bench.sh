@@ -7,6 +7,17 @@ preset=mingw
 tools/runs-32bit.sh || preset=mingw64
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
+
+# Size budget of what ships (the 32-bit product build).
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw >/dev/null
+echo "== size of what ships (budget)"
+for entry in Vexmoor.dll:256 Norvane.exe:512 NorvaneSetup.exe:1024; do
+  file=${entry%%:*} budget=${entry##*:}
+  kb=$(( ($(stat -c %s "build/mingw/bin/$file") + 1023) / 1024 ))
+  verdict=within; [ "$kb" -le "$budget" ] || verdict=OVER
+  printf '  %-18s %5d KB   budget %5d KB   %s\n' "$file" "$kb" "$budget" "$verdict"
+done
 prefix=build/$preset/wineprefix
 arch=win32; [ "$preset" = mingw64 ] && arch=win64
 tools/wine-env.sh up "$prefix" "$arch"

@@ -7,6 +7,8 @@ tools/setup.sh
 # The product is 32-bit: it is always built, warnings as errors.
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+# What ships must load on Windows XP SP3: no import that it lacks.
+tools/check-imports.sh build/mingw/bin/Vexmoor.dll build/mingw/bin/Norvane.exe build/mingw/bin/NorvaneSetup.exe
 
 preset=mingw
 if ! tools/runs-32bit.sh; then

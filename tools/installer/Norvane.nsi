@@ -22,6 +22,16 @@
 
 Name "Norvane"
 OutFile "${OUTFILE}"
+
+; What the file's properties show.
+VIProductVersion "1.5.0.0"
+VIFileVersion "1.5.0.0"
+VIAddVersionKey /LANG=1033 "ProductName" "Norvane"
+VIAddVersionKey /LANG=1033 "ProductVersion" "1.5"
+VIAddVersionKey /LANG=1033 "CompanyName" "Norvane"
+VIAddVersionKey /LANG=1033 "FileDescription" "Norvane setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "1.5.0.0"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 Norvane"
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
