@@ -15,11 +15,22 @@ namespace {
 const char kWhiteListPath[] = "Software\\Norvane\\WhiteList";
 const char kLastDomainPath[] = "Software\\Norvane\\LastDomain";
 const std::string kSettings = "Software\\Norvane\\";
+// Where a browser in Protected Mode (low integrity, no HKLM writes) keeps what
+// the guard writes: the platform's place for low-integrity data.
+const std::string kLowSettings = "Software\\AppDataLow\\Software\\Norvane\\";
 
-void AddOne(const std::string& counterName)
+// Adds one to the counter; true when the registry took the write.
+bool AddOne(CRegNumberValue&& counter)
 {
-    CRegNumberValue counter(kSettings + counterName);
     counter.Set(counter.Get() + 1);  // wraps from 0xFFFFFFFF to 0
+    return counter.LastWriteSucceeded();
+}
+
+// Counts the pass in HKLM, or under AppDataLow when HKLM refuses the write.
+void Count(const std::string& counterName)
+{
+    if (!AddOne(CRegNumberValue(kSettings + counterName)))
+        AddOne(CRegNumberValue(kLowSettings + counterName, 0, false, HKEY_CURRENT_USER));
 }
 
 }  // namespace
@@ -79,7 +90,18 @@ int CDomainTracker::CheckUrl(std::string address)
 void CDomainTracker::SetPendingDomain(const std::string& domain)
 {
     pendingDomain_ = domain;
-    CRegTextValue(kLastDomainPath).Set(domain);
+    CRegTextValue lastDomain(kLastDomainPath);
+    CRegTextValue lowLastDomain(kLowSettings + "LastDomain", "", false, HKEY_CURRENT_USER);
+    if (lastDomain.Get() != domain) {
+        lastDomain.Set(domain);
+        if (!lastDomain.LastWriteSucceeded()) {
+            lowLastDomain.Set(domain);
+            return;
+        }
+    }
+    // The machine's value is the newest now: a sandboxed browser's older one
+    // must not be offered in its place.
+    lowLastDomain.Set("");
 }
 
 void CDomainTracker::RunCleaningPass()
@@ -105,7 +127,7 @@ void CDomainTracker::RunCleaningPass()
             // thread take events, which may change the pending domain meanwhile.
             const std::string domain = pendingDomain_;
             row.clean(cache, domain);
-            AddOne(row.counter);
+            Count(row.counter);
         }
     }
     pendingDomain_.clear();

@@ -82,9 +82,26 @@ HRESULT ApplyScript(bool registering)
 }
 
 // The type library from the module's own resource 1, else from a .tlb beside it.
+// The type-library functions take paths of up to MAX_PATH only: a longer
+// module path is handed to them in its short form.
+std::wstring TypeLibPath()
+{
+    std::wstring path = ModulePathWide();
+    if (path.size() < MAX_PATH)
+        return path;
+    const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+    std::wstring shortPath(size, L'\0');
+    if (size == 0 || GetShortPathNameW(path.c_str(), shortPath.data(), size) != size - 1)
+        return std::wstring();
+    shortPath.resize(size - 1);
+    return shortPath.size() < MAX_PATH ? shortPath : std::wstring();
+}
+
 HRESULT LoadGuardTypeLib(ComPtr<ITypeLib>& library, std::wstring& loadedFrom)
 {
-    loadedFrom = ModulePathWide();
+    loadedFrom = TypeLibPath();
+    if (loadedFrom.empty())
+        return TYPE_E_CANTLOADLIBRARY;
     HRESULT result = LoadTypeLib(loadedFrom.c_str(), library.Put());
     if (SUCCEEDED(result))
         return result;

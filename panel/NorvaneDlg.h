@@ -55,6 +55,7 @@ private:
     HRESULT SwitchPage(UINT page);
     // One removal box: its number setting follows the box's state.
     void StoreBox(const wchar_t* boxId, class CRegNumberValue& setting);
+    void StoreStartUp(bool on);
     // The list box's mark-up as ANSI text, or nothing when it cannot be had whole.
     std::optional<std::string> ReadListMarkup();
     void WriteList(const std::vector<struct ListOption>& options);

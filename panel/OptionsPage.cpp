@@ -16,11 +16,23 @@ std::wstring CheckedMarkup(const wchar_t* id)
 
 std::string CNorvaneDlg::StartUpCommandLine()
 {
-    std::string folder = panel::ProgramFolder();
-    for (std::size_t at = 0; (at = folder.find("\\\\", at)) != std::string::npos; ++at)
-        folder.replace(at, 2, "\\");
+    // The running program's own path, never a setting: any user may set the
+    // settings' values, and this command runs at every user's log-on.
     // Quoted: unquoted, a path with spaces may start "C:\Program.exe" instead.
-    return "\"" + folder + "\\Norvane.exe\"";
+    return "\"" + panel::OwnProgramPath() + "\"";
+}
+
+// Run at Start Up: the machine's Run key, or the user's own where a standard
+// user may not write the machine's. Unticked, neither holds the value.
+void CNorvaneDlg::StoreStartUp(bool on)
+{
+    const std::string command = on ? StartUpCommandLine() : std::string();
+    panel::StartUpCommand().Set(command);
+    const bool machineHasIt = panel::StartUpCommand().Read() == command;
+    if (on && !machineHasIt)
+        panel::UserStartUpCommand().Set(command);
+    if (!on && !panel::UserStartUpCommand().Read().empty())
+        panel::RemoveUserStartUp();
 }
 
 void CNorvaneDlg::FillOptionsPage()
@@ -31,7 +43,7 @@ void CNorvaneDlg::FillOptionsPage()
         if (auto box = GetElement(id))
             box->SetOuterHtml(CheckedMarkup(id));
     };
-    tick(L"chkRunStartUp", !panel::StartUpCommand().Read().empty());
+    tick(L"chkRunStartUp", !panel::StartUpCommand().Read().empty() || !panel::UserStartUpCommand().Read().empty());
     tick(L"chkRemoveCookies", panel::RemoveCookies().Read() == 1);
     tick(L"chkRemoveHistory", panel::RemoveHistory().Read() == 1);
     tick(L"chkRemoveTempFiles", panel::RemoveCache().Read() == 1);
@@ -77,6 +89,6 @@ HRESULT CNorvaneDlg::OnClickRunStartUp(IHtmlElement&)
     if (!box)
         return S_OK;
     if (const auto markup = WideToAnsi(box->GetOuterHtml()))
-        panel::StartUpCommand().Set(IsCheckedMarkup(*markup) ? StartUpCommandLine() : std::string());
+        StoreStartUp(IsCheckedMarkup(*markup));
     return S_OK;
 }

@@ -5,6 +5,7 @@ namespace panel {
 namespace {
 
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Norvane";
+#define NORVANE_LOW "Software\\AppDataLow\\Software\\Norvane\\"
 
 // Defined in this order in one unit: static initialisation creates them,
 // and so reads them, in exactly this order.
@@ -21,6 +22,13 @@ CRegNumberValue g_removeLastTypedEntries("Software\\Norvane\\RemoveLastTypedEntr
 CRegTextValue g_lastDomain("Software\\Norvane\\LastDomain");
 CRegNumberValue g_bhoEnabled("Software\\Norvane\\BHOEnabled");
 CRegNumberValue g_nvxMinimize("Software\\Norvane\\NVXMinimize");
+// After the settings above, in this order.
+CRegNumberValue g_lowCookiesEntries(NORVANE_LOW "RemoveCookiesEntries", 0, false, HKEY_CURRENT_USER);
+CRegNumberValue g_lowCacheEntries(NORVANE_LOW "RemoveCacheEntries", 0, false, HKEY_CURRENT_USER);
+CRegNumberValue g_lowHistoryEntries(NORVANE_LOW "RemoveHistoryEntries", 0, false, HKEY_CURRENT_USER);
+CRegNumberValue g_lowLastTypedEntries(NORVANE_LOW "RemoveLastTypedEntries", 0, false, HKEY_CURRENT_USER);
+CRegTextValue g_lowLastDomain(NORVANE_LOW "LastDomain", "", false, HKEY_CURRENT_USER);
+CRegTextValue g_userStartUp(kRun, "", false, HKEY_CURRENT_USER);
 std::string g_programFolder;
 
 }  // namespace
@@ -38,6 +46,37 @@ CRegNumberValue& RemoveLastTypedEntries() { return g_removeLastTypedEntries; }
 CRegTextValue& LastDomain() { return g_lastDomain; }
 CRegNumberValue& BHOEnabled() { return g_bhoEnabled; }
 CRegNumberValue& NVXMinimize() { return g_nvxMinimize; }
+CRegNumberValue& LowRemoveCookiesEntries() { return g_lowCookiesEntries; }
+CRegNumberValue& LowRemoveCacheEntries() { return g_lowCacheEntries; }
+CRegNumberValue& LowRemoveHistoryEntries() { return g_lowHistoryEntries; }
+CRegNumberValue& LowRemoveLastTypedEntries() { return g_lowLastTypedEntries; }
+CRegTextValue& LowLastDomain() { return g_lowLastDomain; }
+CRegTextValue& UserStartUpCommand() { return g_userStartUp; }
 std::string& ProgramFolder() { return g_programFolder; }
+
+void RemoveUserStartUp()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserStartUpCommand().KeyPath().c_str(), 0, KEY_SET_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, UserStartUpCommand().ValueName().c_str());
+    RegCloseKey(key);
+    UserStartUpCommand().Read();  // the copy follows the registry
+}
+
+std::string OwnProgramPath()
+{
+    // A path that fills the buffer may come back unterminated (Windows XP).
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+}
+
+std::string NewestLastDomain()
+{
+    const std::string low = LowLastDomain().Read();
+    return low.empty() ? LastDomain().Read() : low;
+}
 
 }  // namespace panel

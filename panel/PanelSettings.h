@@ -22,6 +22,27 @@ CRegTextValue& LastDomain();
 CRegNumberValue& BHOEnabled();
 CRegNumberValue& NVXMinimize();
 
+// What a guard in a Protected Mode browser writes instead, under
+// HKCU\Software\AppDataLow\Software\Norvane: its own counts and LastDomain.
+CRegNumberValue& LowRemoveCookiesEntries();
+CRegNumberValue& LowRemoveCacheEntries();
+CRegNumberValue& LowRemoveHistoryEntries();
+CRegNumberValue& LowRemoveLastTypedEntries();
+CRegTextValue& LowLastDomain();
+// The start-up value under the user's own Run key, for a user who may not
+// write the machine's.
+CRegTextValue& UserStartUpCommand();
+
+// Removes the value from the user's own Run key.
+void RemoveUserStartUp();
+
+// The full path of the running Norvane.exe, as ANSI text.
+std::string OwnProgramPath();
+
+// The LastDomain a guard wrote last: the low-integrity one while it holds a
+// domain (a guard that can write the machine's value empties it).
+std::string NewestLastDomain();
+
 // AppPath with every backslash doubled; set once by the main window.
 std::string& ProgramFolder();
 

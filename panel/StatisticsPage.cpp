@@ -1,5 +1,6 @@
 // The Statistics page: the four counters, and Reset.
 #include <string>
+#include <vector>
 
 #include "NorvaneDlg.h"
 #include "PanelSettings.h"
@@ -13,34 +14,48 @@ std::wstring ValueMarkup(DWORD count)
            L"</b></font>";
 }
 
+
+// Each counter as the guards keep it: in the machine's settings, and under
+// AppDataLow for the passes of a browser in Protected Mode.
+struct CounterPair {
+    const wchar_t* cell;
+    CRegNumberValue& machine;
+    CRegNumberValue& low;
+};
+
+std::vector<CounterPair> Counters()
+{
+    return {{L"idEntriesHistory", panel::RemoveHistoryEntries(), panel::LowRemoveHistoryEntries()},
+            {L"idEntriesCookies", panel::RemoveCookiesEntries(), panel::LowRemoveCookiesEntries()},
+            {L"idEntriesTempFiles", panel::RemoveCacheEntries(), panel::LowRemoveCacheEntries()},
+            {L"idEntriesUrls", panel::RemoveLastTypedEntries(), panel::LowRemoveLastTypedEntries()}};
+}
+
+// Written every time, also where the copy already holds 0: a guard may have
+// counted since the page was filled, and the user asked for zeros.
+void WriteZero(CRegNumberValue& counter)
+{
+    if (counter.Get() != 0)
+        counter.Set(0);
+    else
+        counter.Write();
+}
+
 }  // namespace
 
 void CNorvaneDlg::FillStatisticsPage()
 {
-    const struct {
-        const wchar_t* cell;
-        CRegNumberValue& counter;
-    } rows[] = {{L"idEntriesHistory", panel::RemoveHistoryEntries()},
-                {L"idEntriesCookies", panel::RemoveCookiesEntries()},
-                {L"idEntriesTempFiles", panel::RemoveCacheEntries()},
-                {L"idEntriesUrls", panel::RemoveLastTypedEntries()}};
-    for (const auto& row : rows) {
-        auto cell = GetElement(row.cell);
-        if (cell)
-            cell->SetInnerHtml(ValueMarkup(row.counter.Read()));
+    for (const auto& row : Counters()) {
+        if (auto cell = GetElement(row.cell))
+            cell->SetInnerHtml(ValueMarkup(row.machine.Read() + row.low.Read()));
     }
 }
 
 HRESULT CNorvaneDlg::OnClickReset(IHtmlElement&)
 {
-    // Written every time, also where the copy already holds 0: a guard may
-    // have counted since the page was filled, and the user asked for zeros.
-    for (CRegNumberValue* counter : {&panel::RemoveCacheEntries(), &panel::RemoveCookiesEntries(),
-                                     &panel::RemoveHistoryEntries(), &panel::RemoveLastTypedEntries()}) {
-        if (counter->Get() != 0)
-            counter->Set(0);
-        else
-            counter->Write();
+    for (const auto& row : Counters()) {
+        WriteZero(row.machine);
+        WriteZero(row.low);
     }
     FillStatisticsPage();
     return S_OK;

@@ -105,6 +105,30 @@ bool ReplaceFileContent(const std::string& path, const std::string& content)
     return true;
 }
 
+// A path as one spelling: separators single, full, no regard to case.
+std::string Canonical(std::string path)
+{
+    for (std::size_t at = 0; (at = path.find("\\\\", at)) != std::string::npos;)
+        path.erase(at, 1);
+    char full[MAX_PATH + 1] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    std::string canonical = length > 0 && length < MAX_PATH ? std::string(full, length) : path;
+    CharLowerBuffA(canonical.data(), static_cast<DWORD>(canonical.size()));
+    return canonical;
+}
+
+// Save writes only the list in the program's own folder, the one the guard
+// is set to read: any user may set the settings' values, and an
+// administrator's Save must not write wherever they point.
+bool IsOwnWhiteList(const std::string& path)
+{
+    const std::string program = panel::OwnProgramPath();
+    const std::string own = program.substr(0, program.find_last_of('\\') + 1) + "WhiteList.txt";
+    const std::string guardReads = CRegTextValue("Software\\Norvane\\WhiteList").Get();
+    return !program.empty() && Canonical(path) == Canonical(own) &&
+           (guardReads.empty() || Canonical(guardReads) == Canonical(own));
+}
+
 void TellUser(HWND window, const char* text)
 {
     MessageBoxHook()(window, text, "Norvane", MB_OK | MB_ICONWARNING);
@@ -142,7 +166,7 @@ void CNorvaneDlg::FillWhiteListPage()
     whiteListRead_ = options.has_value();
     if (options)
         WriteList(*options);
-    WriteUrlBox(panel::LastDomain().Read());
+    WriteUrlBox(panel::NewestLastDomain());
     if (!options)
         TellUser(GetSafeHwnd(), "The white list file could not be read. The list is not shown, and Save List "
                                 "will not change the file.");
@@ -187,6 +211,11 @@ HRESULT CNorvaneDlg::OnClickSave(IHtmlElement&)
     if (!whiteListRead_ || !markup) {
         TellUser(GetSafeHwnd(), "The white list was not read from its file, so it was not saved. The file is "
                                 "unchanged.");
+        return S_OK;
+    }
+    if (!IsOwnWhiteList(WhiteListPath())) {
+        TellUser(GetSafeHwnd(), "The white list was not saved: the settings name a white-list file outside "
+                                "Norvane's own folder. Reinstall Norvane to repair them.");
         return S_OK;
     }
     std::string content;

@@ -54,11 +54,15 @@ public:
 
     void Write()
     {
-        if (WriteToRegistry(cached_))
+        written_ = WriteToRegistry(cached_);
+        if (written_)
             read_ = true;
     }
 
     bool IsRead() const { return read_; }
+    // Whether the last write reached the registry (false before any write):
+    // a refused write (a sandboxed browser cannot write HKLM) can go elsewhere.
+    bool LastWriteSucceeded() const { return written_; }
 
 protected:
     CRegValue(const std::string& valuePath, T defaultValue, bool force, HKEY root)
@@ -74,6 +78,7 @@ private:
     T cached_{};
     T default_;
     bool read_ = false;
+    bool written_ = false;
     bool force_;
 };
 

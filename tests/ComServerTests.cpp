@@ -2,6 +2,8 @@
 
 #include <ocidl.h>
 
+#include <vector>
+
 #include "ComPtr.h"
 #include "Process.h"
 #include "GuardRegistrySandbox.h"
@@ -100,6 +102,61 @@ TEST_F(ComServerTest, UnregisteringRemovesTheEntriesButNotSharedKeys)
     EXPECT_FALSE(KeyExists(kRoot, std::string(kBho) + "\\" + kClsid));
     EXPECT_TRUE(KeyExists(kRoot, kBho)) << "another helper is still registered there";
     EXPECT_TRUE(KeyExists(kRoot, Classes("CLSID")));
+}
+
+// Folders and a copy of the DLL below a path longer than MAX_PATH, made and
+// removed through the wide functions with the "\\?\" prefix (the ANSI ones
+// stop at MAX_PATH, and so does the test folder's own clean-up).
+class DeepCopy {
+public:
+    DeepCopy(const std::string& base, const std::string& dll)
+    {
+        std::string folder = base;
+        for (int i = 0; i < 5; ++i) {
+            folder += "\\" + std::string(45, static_cast<char>('a' + i));
+            CreateDirectoryW(Wide(folder).c_str(), nullptr);
+            folders_.push_back(folder);
+        }
+        path_ = folder + "\\Vexmoor.dll";
+        copied_ = CopyFileW(Wide(dll).c_str(), Wide(path_).c_str(), FALSE) != FALSE;
+    }
+    ~DeepCopy()
+    {
+        DeleteFileW(Wide(path_).c_str());
+        for (auto f = folders_.rbegin(); f != folders_.rend(); ++f)
+            RemoveDirectoryW(Wide(*f).c_str());
+    }
+    const std::string& Path() const { return path_; }
+    bool Copied() const { return copied_; }
+    static std::wstring Wide(const std::string& s) { return L"\\\\?\\" + std::wstring(s.begin(), s.end()); }
+
+private:
+    std::vector<std::string> folders_;
+    std::string path_;
+    bool copied_ = false;
+};
+
+TEST_F(ComServerTest, ModulePathLongerThanMaxPathIsRegisteredWhole)
+{
+    TempDir dir;
+    DeepCopy copy(dir.Path(), Dll());
+    ASSERT_GT(copy.Path().size(), static_cast<std::size_t>(MAX_PATH));
+    ASSERT_TRUE(copy.Copied()) << GetLastError();
+    // Registered from inside this process: Wine's regsvr32 keeps paths in
+    // buffers of MAX_PATH of its own.
+    const std::wstring plain(copy.Path().begin(), copy.Path().end());
+    HMODULE module = LoadLibraryW(plain.c_str());
+    ASSERT_NE(nullptr, module) << GetLastError();
+    using EntryFn = HRESULT(STDAPICALLTYPE*)();
+    auto entry = [&](const char* name) {
+        return reinterpret_cast<EntryFn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    };
+    ASSERT_NE(nullptr, entry("DllRegisterServer"));
+    entry("DllRegisterServer")();
+    EXPECT_EQ(copy.Path(), DefaultValue(Classes(std::string("CLSID\\") + kClsid + "\\InprocServer32")))
+        << "a path cut at the buffer would name no file";
+    entry("DllUnregisterServer")();
+    FreeLibrary(module);
 }
 
 TEST_F(ComServerTest, ModulePathWithASingleQuoteIsStoredUnchanged)

@@ -220,6 +220,32 @@ TEST_F(GuardTest, PassRunsTheFourRowsInOrderAndCountsEachOnce)
     EXPECT_EQ(0u, Counter("RemoveHistoryEntries")) << "wraps around";
 }
 
+TEST_F(GuardTest, ProtectedModeBrowserCountsAndPublishesUnderAppDataLow)
+{
+    RegistrySandbox low{HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane"};
+    Enable();
+    Switch("RemoveCache");
+    Switch("RemoveLastTyped");
+    SetDword(kRoot, kKey, "RemoveCacheEntries", 5);
+    ASSERT_EQ(S_OK, Attach());
+    RegistryApi protectedMode;
+    protectedMode.CreateKeyEx = &MachineDeniedCreateKeyEx;
+    const std::string site = cache_.Host("site");
+    cache_.AddFile("http://" + site + "/a.html");
+    {
+        ScopedRegistryApi scoped(protectedMode);
+        Visit("http://" + site + "/a.html");
+        Visit("http://" + site + "/b.html");
+    }
+    EXPECT_FALSE(cache_.HasEntry("http://" + site + "/a.html")) << "cleaned all the same";
+    EXPECT_EQ(5u, Counter("RemoveCacheEntries")) << "HKLM as it was";
+    const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
+    EXPECT_EQ(2u, GetDword(HKEY_CURRENT_USER, kLow, "RemoveCacheEntries"));
+    EXPECT_EQ(2u, GetDword(HKEY_CURRENT_USER, kLow, "RemoveLastTypedEntries"));
+    EXPECT_EQ(site, GetString(HKEY_CURRENT_USER, kLow, "LastDomain"));
+    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+}
+
 TEST_F(GuardTest, DetachWhileEnabledReloadsTheListAndFails)
 {
     Enable();

@@ -34,8 +34,18 @@ protected:
     {
         ForgetEarlierTests();
         SetDword(kRoot, kKey, "NVXMinimize", 0);
-        UseAppPath(dir_.Path());
+        UseAppPath(OwnFolder());
     }
+    // The folder of this program: the panel's own folder, as AppPath names it
+    // on every normal install.
+    static std::string OwnProgram()
+    {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        return path;
+    }
+    static std::string OwnFolder() { return OwnProgram().substr(0, OwnProgram().find_last_of('\\')); }
+    static std::string OwnWhiteList() { return OwnFolder() + "\\WhiteList.txt"; }
     // The panel's accessors live for the whole process: bring their copies
     // back to what a panel started on an empty registry holds.
     static void ForgetEarlierTests()
@@ -44,16 +54,20 @@ protected:
              {&panel::RemoveCookies(), &panel::RemoveCookiesEntries(), &panel::RemoveCache(),
               &panel::RemoveCacheEntries(), &panel::RemoveHistory(), &panel::RemoveHistoryEntries(),
               &panel::RemoveLastTyped(), &panel::RemoveLastTypedEntries(), &panel::BHOEnabled(),
-              &panel::NVXMinimize()}) {
-            SetDword(kRoot, n->KeyPath(), n->ValueName(), 0);
+              &panel::NVXMinimize(), &panel::LowRemoveCookiesEntries(), &panel::LowRemoveCacheEntries(),
+              &panel::LowRemoveHistoryEntries(), &panel::LowRemoveLastTypedEntries()}) {
+            SetDword(n->Root(), n->KeyPath(), n->ValueName(), 0);
             n->Read();
         }
-        for (CRegTextValue* t : {&panel::AppPath(), &panel::StartUpCommand(), &panel::LastDomain()}) {
-            SetString(kRoot, t->KeyPath(), t->ValueName(), "");
+        for (CRegTextValue* t : {&panel::AppPath(), &panel::StartUpCommand(), &panel::LastDomain(),
+                                 &panel::LowLastDomain(), &panel::UserStartUpCommand()}) {
+            SetString(t->Root(), t->KeyPath(), t->ValueName(), "");
             t->Read();
         }
         DeleteTree(kRoot, kKey);
+        DeleteTree(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane");
         DeleteValue(kRoot, kRun, "Norvane");
+        DeleteValue(HKEY_CURRENT_USER, kRun, "Norvane");
     }
     void UseAppPath(const std::string& path)
     {
@@ -84,6 +98,9 @@ protected:
 
     RegistrySandbox settings_{kRoot, kKey};
     RegistrySandbox run_{kRoot, kRun};
+    RegistrySandbox userRun_{HKEY_CURRENT_USER, kRun};
+    RegistrySandbox lowSettings_{HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane"};
+    FileSandbox whiteList_{OwnWhiteList()};
     TempDir dir_;
     CNorvaneDlg* dialog_ = nullptr;
 };
@@ -162,7 +179,7 @@ TEST_F(PageTest, ProgramStartedUnderAnotherSpellingFillsItsPages)
     }
     SetDword(kRoot, kKey, "RemoveCookies", 1);
     SetDword(kRoot, kKey, "RemoveHistoryEntries", 7);
-    WriteBytes(dir_.File("WhiteList.txt"), "a.example\r\nb.example\r\n");
+    WriteBytes(OwnWhiteList(), "a.example\r\nb.example\r\n");
     Run([&] {
         EXPECT_TRUE(Checked(L"chkRemoveCookies")) << "Options filled";
         Page().Click(L"Statistics");
@@ -172,7 +189,7 @@ TEST_F(PageTest, ProgramStartedUnderAnotherSpellingFillsItsPages)
         Page().Click(L"btnAdd");
         Page().Click(L"btnSave");
     });
-    EXPECT_EQ("a.example\r\nb.example\r\nc.example\r\n", ReadBytes(dir_.File("WhiteList.txt")))
+    EXPECT_EQ("a.example\r\nb.example\r\nc.example\r\n", ReadBytes(OwnWhiteList()))
         << "the list was read before it was saved";
 }
 
@@ -340,14 +357,14 @@ TEST_F(PageTest, FailedWriteKeepsTheBoxAndTheNextLoadShowsTheRegistry)
 
 TEST_F(PageTest, StartUpCommandIsQuotedAndUncheckingEmptiesIt)
 {
-    const std::string folders[] = {"C:\\Program Files\\Norvane", "C:\\Program Files\\Norvane\\", ""};
-    const std::string expected[] = {"\"C:\\Program Files\\Norvane\\Norvane.exe\"",
-                                    "\"C:\\Program Files\\Norvane\\\\Norvane.exe\"", "\"\\Norvane.exe\""};
+    // Whatever AppPath holds (any user may set it), the command is the
+    // running program's own path.
+    const std::string folders[] = {"C:\\Program Files\\Norvane", "C:\\Elsewhere\\", ""};
     for (int i = 0; i < 3; ++i) {
         UseAppPath(folders[i]);
         Run([&] {
             Page().Click(L"chkRunStartUp");
-            EXPECT_EQ(expected[i], GetString(kRoot, kRun, "Norvane")) << folders[i];
+            EXPECT_EQ("\"" + OwnProgram() + "\"", GetString(kRoot, kRun, "Norvane")) << folders[i];
             Page().Click(L"chkRunStartUp");
             DWORD type = 0;
             std::string bytes;
@@ -355,6 +372,26 @@ TEST_F(PageTest, StartUpCommandIsQuotedAndUncheckingEmptiesIt)
             EXPECT_EQ(std::string(1, '\0'), bytes);
         });
     }
+}
+
+TEST_F(PageTest, StandardUserRunAtStartUpGoesToTheUsersOwnRunKey)
+{
+    RegistryApi standardUser;
+    standardUser.CreateKeyEx = &MachineDeniedCreateKeyEx;
+    ScopedRegistryApi scoped(standardUser);
+    Run([&] {
+        Page().Click(L"chkRunStartUp");
+        EXPECT_EQ("\"" + OwnProgram() + "\"", GetString(HKEY_CURRENT_USER, kRun, "Norvane"));
+        EXPECT_FALSE(ValueExists(kRoot, kRun, "Norvane"));
+        Page().Click(L"Statistics");
+        Page().Click(L"Options");
+        EXPECT_TRUE(Checked(L"chkRunStartUp")) << "the page shows what starts at log-on";
+        Page().Click(L"chkRunStartUp");
+        EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, "Norvane")) << "unticked: removed";
+        Page().Click(L"Statistics");
+        Page().Click(L"Options");
+        EXPECT_FALSE(Checked(L"chkRunStartUp"));
+    });
 }
 
 TEST(MarkupTextTest, WideToAnsiConvertsAnyLengthWhole)
@@ -370,7 +407,7 @@ TEST(MarkupTextTest, WideToAnsiConvertsAnyLengthWhole)
 
 class WhiteListPageTest : public PageTest {
 protected:
-    std::string File() { return dir_.File("WhiteList.txt"); }
+    std::string File() { return OwnWhiteList(); }
     std::vector<std::string> Shown()
     {
         std::vector<std::string> texts;
@@ -528,7 +565,8 @@ TEST_F(WhiteListPageTest, SaveThatCannotReplaceTheFileSaysSoAndKeepsTheOldFile)
     EXPECT_EQ("old\r\n", ReadBytes(File()));
     EXPECT_EQ(1, boxes.shown);
     EXPECT_EQ("The white list could not be saved. The file is unchanged.", boxes.text);
-    EXPECT_EQ(1u, FilesIn(dir_.Path()).size()) << "no temporary file left behind";
+    for (const auto& name : FilesIn(OwnFolder()))
+        EXPECT_NE(0, _strnicmp(name.c_str(), "nvx", 3)) << name << ": a temporary file left behind";
 }
 
 TEST_F(WhiteListPageTest, NoSaveIsLostToAReaderHoldingTheList)
@@ -587,6 +625,46 @@ TEST_F(WhiteListPageTest, ListThatCouldNotBeReadIsNeverSaved)
                   boxes.text);
     });
     EXPECT_EQ("a.example\r\nb.example\r\n", ReadBytes(File()));
+}
+
+TEST_F(WhiteListPageTest, SaveWritesNothingOutsideTheProgramFolder)
+{
+    WriteBytes(File(), "mine\r\n");
+    WriteBytes(dir_.File("WhiteList.txt"), "theirs\r\n");
+    MessageBoxRecorder boxes;
+    // Another user pointed the settings elsewhere: first AppPath, then WhiteList.
+    for (const auto& [appPath, whiteList] : {std::pair{dir_.Path(), File()}, std::pair{OwnFolder(), dir_.File("WhiteList.txt")}}) {
+        UseAppPath(appPath);
+        SetString(kRoot, kKey, "WhiteList", whiteList);
+        boxes.shown = 0;
+        Run([&] {
+            Page().Click(L"WhiteList");
+            Add("added");
+            Page().Click(L"btnSave");
+        });
+        EXPECT_EQ(1, boxes.shown) << appPath;
+        EXPECT_NE(std::string::npos, boxes.text.find("outside Norvane's own folder")) << boxes.text;
+        EXPECT_EQ("theirs\r\n", ReadBytes(dir_.File("WhiteList.txt")));
+        EXPECT_EQ("mine\r\n", ReadBytes(File()));
+    }
+}
+
+TEST_F(WhiteListPageTest, UrlBoxOffersTheLastDomainAGuardWroteLast)
+{
+    const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
+    SetString(kRoot, kKey, "LastDomain", "machine.example");
+    SetString(HKEY_CURRENT_USER, kLow, "LastDomain", "sandboxed.example");  // a Protected Mode browser, later
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ("sandboxed.example", UrlBox());
+    });
+    // A browser outside Protected Mode navigates: its guard writes the machine's value.
+    CDomainTracker tracker;
+    tracker.CheckUrl("http://www.machine-again.example/");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ("machine-again.example", UrlBox());
+    });
 }
 
 TEST_F(WhiteListPageTest, NulByteEndsItsEntryAndBothProgramsSeeTheSameList)
@@ -675,6 +753,25 @@ TEST_F(StatisticsPageTest, ResetWritesZeroToEveryCounterEvenOneItShowedAsZero)
             EXPECT_EQ(0u, GetDword(kRoot, kKey, counter, 99)) << counter;
         for (const wchar_t* cell : {L"idEntriesHistory", L"idEntriesCookies", L"idEntriesTempFiles", L"idEntriesUrls"})
             EXPECT_EQ(Value(L"0"), Shows(cell));
+    });
+}
+
+TEST_F(StatisticsPageTest, ShowsTheSumWithProtectedModeCountsAndResetsBoth)
+{
+    const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
+    SetDword(kRoot, kKey, "RemoveCookiesEntries", 3);
+    SetDword(HKEY_CURRENT_USER, kLow, "RemoveCookiesEntries", 4);
+    SetDword(HKEY_CURRENT_USER, kLow, "RemoveHistoryEntries", 2);
+    Run([&] {
+        Page().Click(L"Statistics");
+        EXPECT_EQ(Value(L"7"), Shows(L"idEntriesCookies"));
+        EXPECT_EQ(Value(L"2"), Shows(L"idEntriesHistory"));
+        Page().Click(L"btnReset");
+        for (const char* counter : {"RemoveCookiesEntries", "RemoveHistoryEntries"}) {
+            EXPECT_EQ(0u, GetDword(kRoot, kKey, counter, 99)) << counter;
+            EXPECT_EQ(0u, GetDword(HKEY_CURRENT_USER, kLow, counter, 99)) << counter;
+        }
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesCookies"));
     });
 }
 

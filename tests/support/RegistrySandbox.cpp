@@ -134,6 +134,14 @@ LONG WINAPI DeniedCreateKeyEx(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECUR
 
 LONG WINAPI DeniedSetValueEx(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
 
+LONG WINAPI MachineDeniedCreateKeyEx(HKEY root, LPCSTR path, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
+                                     LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
+{
+    if (root == HKEY_LOCAL_MACHINE)
+        return ERROR_ACCESS_DENIED;
+    return RegCreateKeyExA(root, path, reserved, cls, options, access, security, key, disposition);
+}
+
 LONG WINAPI DeniedQueryValueEx(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) { return ERROR_ACCESS_DENIED; }
 
 void DeleteTree(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); }

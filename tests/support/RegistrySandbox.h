@@ -39,6 +39,9 @@ std::string GetString(HKEY root, const std::string& key, const std::string& name
 // Registry functions that fail as a denied access would.
 LONG WINAPI DeniedCreateKeyEx(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
 LONG WINAPI DeniedSetValueEx(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+// Refuses to open HKLM keys for writing, as the platform does for a process at
+// low integrity (a browser in Protected Mode) or a standard user; the rest as usual.
+LONG WINAPI MachineDeniedCreateKeyEx(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
 LONG WINAPI DeniedQueryValueEx(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 
 // Swaps the process's registry table for the life of the object.

@@ -74,3 +74,16 @@ std::vector<std::string> FilesIn(const std::string& folder)
     FindClose(find);
     return names;
 }
+
+FileSandbox::FileSandbox(std::string path)
+    : path_(std::move(path)), existed_(FileExists(path_)), bytes_(existed_ ? ReadBytes(path_) : std::string())
+{
+}
+
+FileSandbox::~FileSandbox()
+{
+    if (existed_)
+        WriteBytes(path_, bytes_);
+    else
+        DeleteFileA(path_.c_str());
+}

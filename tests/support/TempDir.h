@@ -18,6 +18,21 @@ private:
     std::string path_;
 };
 
+// Puts one file back as it was when the object was made (or removes it, when
+// there was none), so that a test may write a file that is not its own.
+class FileSandbox {
+public:
+    explicit FileSandbox(std::string path);
+    ~FileSandbox();
+    FileSandbox(const FileSandbox&) = delete;
+    FileSandbox& operator=(const FileSandbox&) = delete;
+
+private:
+    std::string path_;
+    bool existed_;
+    std::string bytes_;
+};
+
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
