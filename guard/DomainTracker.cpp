@@ -70,7 +70,7 @@ std::string DeriveDomain(std::string address)
     // https is removed as well: leaving it would make the domain of every
     // secure address "https:", which matches every secure entry of every site.
     for (const char* scheme : {"http://", "https://", "www.", "ftp://"})
-        address = ansi::ReplaceAll(address, scheme, "");
+        address = ansi::ReplaceAll(std::move(address), scheme, "");
     const auto slash = ansi::Find(address, "/");
     return slash == ansi::npos ? std::string() : address.substr(0, slash);
 }

@@ -59,18 +59,31 @@ std::optional<std::vector<ListOption>> ReadWhiteListFile(const std::string& path
     return options;
 }
 
+bool WriteAll(HANDLE file, const std::string& content)
+{
+    DWORD written = 0;
+    const bool whole =
+        content.empty() ||
+        (WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+         written == content.size());
+    return whole && SetEndOfFile(file) && FlushFileBuffers(file);
+}
+
 bool WriteWhole(const std::string& path, const std::string& content)
 {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!file)
-        return false;
-    DWORD written = 0;
-    const bool whole =
-        content.empty() ||
-        (WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-         written == content.size());
-    return whole && FlushFileBuffers(file.get());
+    return file && WriteAll(file.get(), content);
+}
+
+// A standard user may rewrite the list but may not add files to the program
+// folder (that right would let anyone plant a DLL there): the list is then
+// written in place, readers sharing it as they always do.
+bool RewriteInPlace(const std::string& path, const std::string& content)
+{
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.get(), content);
 }
 
 // Puts the file in place of the list. Another process (a browser window
@@ -95,9 +108,10 @@ bool ReplaceFileContent(const std::string& path, const std::string& content)
 {
     const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
     char temporary[MAX_PATH + 1] = {};
-    if (folder.empty() || folder.size() > MAX_PATH - 14 ||
-        !GetTempFileNameA(folder.c_str(), "nvx", 0, temporary))
+    if (folder.empty() || folder.size() > MAX_PATH - 14)
         return false;
+    if (!GetTempFileNameA(folder.c_str(), "nvx", 0, temporary))
+        return GetLastError() == ERROR_ACCESS_DENIED && RewriteInPlace(path, content);
     if (!WriteWhole(temporary, content) || !MoveOver(temporary, path)) {
         DeleteFileA(temporary);
         return false;

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace ansi {
 
@@ -34,20 +36,32 @@ const LeadBytes& CodePage()
     return leadBytes;
 }
 
+// Moves boundary, which begins a character, to the first character that
+// begins at or after to.
+void StepToCharacterAt(const std::string& text, std::size_t to, std::size_t& boundary)
+{
+    const LeadBytes& cp = CodePage();
+    if (!cp.any) {
+        boundary = std::max(boundary, to);
+        return;
+    }
+    while (boundary < to) {
+        const bool lead = cp.isLead[static_cast<unsigned char>(text[boundary])] && boundary + 1 < text.size();
+        boundary += lead ? 2 : 1;
+    }
+}
+
 // Finds part at or after start, where boundary (<= start) is known to begin a
 // character. A byte match counts only where it begins a character, so a trail
 // byte is never taken for the start of a match. The walk over characters and
 // the byte search both move forward only: the cost is linear in the text.
 std::size_t FindFrom(const std::string& text, const std::string& part, std::size_t start, std::size_t& boundary)
 {
-    const LeadBytes& cp = CodePage();
+    const bool anyLead = CodePage().any;
     for (std::size_t hit = text.find(part, start); hit != std::string::npos; hit = text.find(part, hit + 1)) {
-        if (!cp.any)
+        if (!anyLead)
             return hit;
-        while (boundary < hit) {
-            const bool lead = cp.isLead[static_cast<unsigned char>(text[boundary])] && boundary + 1 < text.size();
-            boundary += lead ? 2 : 1;
-        }
+        StepToCharacterAt(text, hit, boundary);
         if (boundary == hit)
             return hit;
     }
@@ -85,18 +99,39 @@ std::string DoubleEach(const std::string& text, char c)
     return doubled;
 }
 
-std::string ReplaceAll(const std::string& text, const std::string& part, const std::string& with)
+std::string ReplaceAll(std::string text, const std::string& part, const std::string& with)
 {
-    if (part.empty())
-        return text;
-    std::string result;
-    std::size_t from = 0;
     std::size_t boundary = 0;  // carried from search to search: never walked twice
-    for (std::size_t hit = FindFrom(text, part, 0, boundary); hit != npos; hit = FindFrom(text, part, from, boundary)) {
-        result.append(text, from, hit - from).append(with);
-        from = hit + part.size();
+    std::size_t hit = part.empty() ? npos : FindFrom(text, part, 0, boundary);
+    if (hit == npos)
+        return text;  // moved out: a text without the part costs no copy
+    if (with.size() > part.size()) {
+        std::string result;
+        std::size_t from = 0;
+        for (; hit != npos; hit = FindFrom(text, part, from, boundary)) {
+            result.append(text, from, hit - from).append(with);
+            from = hit + part.size();
+        }
+        return result.append(text, from, npos);
     }
-    return result.append(text, from, npos);
+    // Never longer than the text: compacted in place, every byte moved once.
+    // What is written lies before from; the search and the character walk
+    // read only from there on, and the walk passes the match before the
+    // replacement overwrites it.
+    std::size_t from = 0;
+    std::size_t out = 0;
+    char* bytes = text.data();
+    for (; hit != npos; hit = FindFrom(text, part, from, boundary)) {
+        std::memmove(bytes + out, bytes + from, hit - from);
+        out += hit - from;
+        from = hit + part.size();
+        StepToCharacterAt(text, from, boundary);
+        std::memcpy(bytes + out, with.data(), with.size());
+        out += with.size();
+    }
+    std::memmove(bytes + out, bytes + from, text.size() - from);
+    text.resize(out + text.size() - from);
+    return text;
 }
 
 }  // namespace ansi

@@ -23,6 +23,6 @@ std::wstring ToWide(const std::string& text);
 std::string DoubleEach(const std::string& text, char c);
 
 // Removes (or replaces) every occurrence of part, scanning left to right.
-std::string ReplaceAll(const std::string& text, const std::string& part, const std::string& with);
+std::string ReplaceAll(std::string text, const std::string& part, const std::string& with);
 
 }  // namespace ansi

@@ -159,6 +159,26 @@ TEST_F(ComServerTest, ModulePathLongerThanMaxPathIsRegisteredWhole)
     FreeLibrary(module);
 }
 
+TEST_F(ComServerTest, ModulePathTheCodePageCannotWriteIsNeverRegistered)
+{
+    TempDir dir;
+    const std::string base = dir.Path();
+    const std::wstring folder = std::wstring(base.begin(), base.end()) + L"\\\x41d\x43e\x440\x432\x435\x439\x43d";
+    const std::string dll = Dll();
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring copy = folder + L"\\Vexmoor.dll";
+    ASSERT_TRUE(CopyFileW(std::wstring(dll.begin(), dll.end()).c_str(), copy.c_str(), FALSE));
+    HMODULE module = LoadLibraryW(copy.c_str());
+    ASSERT_NE(nullptr, module);
+    auto registerServer =
+        reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    EXPECT_TRUE(FAILED(registerServer())) << "its question marks would name no file";
+    EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kClsid + "\\InprocServer32")));
+    FreeLibrary(module);
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 TEST_F(ComServerTest, ModulePathWithASingleQuoteIsStoredUnchanged)
 {
     TempDir dir;

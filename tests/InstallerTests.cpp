@@ -1,15 +1,24 @@
+// The installer and its uninstaller, run silently as an operator or a
+// deployment tool runs them, against Wine's real registry and files.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
+#include <vector>
+
 #include "GuardRegistrySandbox.h"
 #include "Process.h"
 #include "TempDir.h"
+#include "UsersAccess.h"
 
 namespace {
 
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
+const char kSettings[] = "Software\\Norvane";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Norvane";
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kPanelCaption[] = "Norvane Configuration";
+const unsigned kInstallerWaitMs = 120000;
 
 std::string StartMenuFolder()
 {
@@ -18,52 +27,310 @@ std::string StartMenuFolder()
     return std::string(programs) + "\\Norvane";
 }
 
-const unsigned kInstallerWaitMs = 30000;
+std::string Setup() { return "\"" + BinaryFolder() + "\\NorvaneSetup.exe\""; }
 
-TEST(InstallerTest, SilentInstallAndUninstall)
+int Install(const std::string& folder) { return RunProgram(Setup() + " /S /D=" + folder, kInstallerWaitMs); }
+
+// The uninstaller copies itself away and returns at once; its work follows,
+// and it is over when its Uninstall entry has gone.
+bool Uninstall(const std::string& folder, const std::string& options = "")
 {
-    GuardRegistrySandbox registry;
-    RegistrySandbox uninstall(kRoot, kUninstallKey);
-    RegistrySandbox run(kRoot, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-    TempDir dir;
-    const std::string target = dir.Path() + "\\Norvane Program";
+    if (RunProgram("\"" + folder + "\\Uninstall.exe\" /S" + options, kInstallerWaitMs) != 0)
+        return false;
+    return Eventually([] { return !KeyExists(kRoot, kUninstallKey); }, kInstallerWaitMs);
+}
 
-    ASSERT_EQ(0, RunProgram("\"" + BinaryFolder() + "\\NorvaneSetup.exe\" /S /D=" + target, 120000));
+// Norvane.exe started from a folder, as a person starts it; ended with the test.
+class Panel {
+public:
+    explicit Panel(const std::string& folder)
+    {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string line = "\"" + folder + "\\Norvane.exe\"";
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
+            window_ = WaitForWindow();
+    }
+    ~Panel()
+    {
+        if (!info_.hProcess)
+            return;
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 5000);
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+    Panel(const Panel&) = delete;
+    Panel& operator=(const Panel&) = delete;
+    HWND Window() const { return window_; }
+    bool Ended(DWORD waitMs) const { return WaitForSingleObject(info_.hProcess, waitMs) == WAIT_OBJECT_0; }
+
+private:
+    HWND WaitForWindow() const
+    {
+        HWND found = nullptr;
+        Eventually([&] { return (found = FindWindowA("#32770", kPanelCaption)) != nullptr; }, 30000);
+        return found;
+    }
+    PROCESS_INFORMATION info_{};
+    HWND window_ = nullptr;
+};
+
+// Everything an installation touches, put back when the test ends.
+class InstallerTest : public ::testing::Test {
+protected:
+    std::string Folder(const std::string& name) { return dir_.Path() + "\\" + name; }
+    void TearDown() override
+    {
+        // A copy left behind by a failing test must not outlive it.
+        for (const auto& folder : {Folder("A"), Folder("B")})
+            if (FileExists(folder + "\\Uninstall.exe"))
+                RunProgram("\"" + folder + "\\Uninstall.exe\" /S /PURGE", kInstallerWaitMs);
+        Eventually([] { return !KeyExists(kRoot, kUninstallKey); }, 10000);
+    }
+    GuardRegistrySandbox registry_;
+    RegistrySandbox uninstall_{kRoot, kUninstallKey};
+    RegistrySandbox run_{kRoot, kRun};
+    RegistrySandbox userRun_{HKEY_CURRENT_USER, kRun};
+    TempDir dir_;
+};
+
+// A text of the file's version information, in its first translation.
+std::string VersionText(const std::string& file, const char* name)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
+    std::vector<char> block(size);
+    if (size == 0 || !GetFileVersionInfoA(file.c_str(), 0, size, block.data()))
+        return "<none>";
+    WORD* translation = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+        length < 4)
+        return "<no translation>";
+    char path[80];
+    wsprintfA(path, "\\StringFileInfo\\%04x%04x\\%s", translation[0], translation[1], name);
+    char* text = nullptr;
+    if (!VerQueryValueA(block.data(), path, reinterpret_cast<void**>(&text), &length) || !text)
+        return "<missing>";
+    return text;
+}
+
+// The manifest the program carries, as the loader reads it.
+std::string Manifest(const std::string& file)
+{
+    HMODULE module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return "<not loaded>";
+    std::string text;
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    if (const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr)
+        text.assign(bytes, SizeofResource(module, found));
+    FreeLibrary(module);
+    return text;
+}
+
+TEST(ShippedBinariesTest, CarryManifestAndVersionInformation)
+{
+    const std::string panel = BinaryFolder() + "\\Norvane.exe";
+    const std::string manifest = Manifest(panel);
+    EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\"")) << manifest;
+    EXPECT_NE(std::string::npos, manifest.find("Microsoft.Windows.Common-Controls"));
+    EXPECT_NE(std::string::npos, manifest.find("{e2011457-1546-43c5-a5fe-008deee3d3f0}")) << "Vista";
+    EXPECT_NE(std::string::npos, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}")) << "10";
+    for (const std::string& file : {panel, BinaryFolder() + "\\NorvaneSetup.exe"}) {
+        EXPECT_EQ("Norvane", VersionText(file, "ProductName")) << file;
+        EXPECT_EQ("1.5", VersionText(file, "ProductVersion")) << file;
+        EXPECT_EQ("Norvane", VersionText(file, "CompanyName")) << file;
+        EXPECT_NE("<missing>", VersionText(file, "LegalCopyright")) << file;
+    }
+    EXPECT_EQ("Norvane", VersionText(BinaryFolder() + "\\Vexmoor.dll", "ProductName"));
+}
+
+// Wine accepts a file's DACL but reads its own default back: the DACL the
+// helper hands the platform is checked instead.
+TEST(UsersAccessTest, WhiteListFileEntryGivesUsersReadAndWriteAndNothingWider)
+{
+    BYTE bytes[64] = {};
+    PACL administratorsOnly = reinterpret_cast<PACL>(bytes);
+    ASSERT_TRUE(InitializeAcl(administratorsOnly, sizeof bytes, ACL_REVISION));
+    PACL updated = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), AddUsersEntry(administratorsOnly, kUsersFileRights, NO_INHERITANCE, &updated));
+    const ACCESS_MASK rights = UsersRightsIn(updated);
+    LocalFree(updated);
+    EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_GENERIC_READ | FILE_GENERIC_WRITE), rights);
+    for (ACCESS_MASK wider : {static_cast<ACCESS_MASK>(DELETE), static_cast<ACCESS_MASK>(WRITE_DAC),
+                              static_cast<ACCESS_MASK>(WRITE_OWNER), static_cast<ACCESS_MASK>(FILE_EXECUTE)})
+        EXPECT_EQ(0u, rights & wider) << std::hex << wider;
+}
+
+TEST_F(InstallerTest, SilentInstallWritesTheProgramItsSettingsAndItsEntry)
+{
+    // A key made without the helper: Users may not set its values.
+    SetDword(kRoot, "Software\\NorvaneAccessProbe", "x", 1);
+    const ACCESS_MASK byDefault = UsersRights("MACHINE\\SOFTWARE\\NorvaneAccessProbe", SE_REGISTRY_KEY);
+    DeleteTree(kRoot, "Software\\NorvaneAccessProbe");
+    EXPECT_EQ(0u, byDefault & KEY_SET_VALUE) << std::hex << byDefault;
+
+    const std::string target = Folder("Norvane Program");
+    ASSERT_EQ(0, Install(target));
     for (const char* file : {"Norvane.exe", "Vexmoor.dll", "WhiteList.txt", "Uninstall.exe"})
         EXPECT_TRUE(FileExists(target + "\\" + file)) << file;
+    EXPECT_FALSE(FileExists(target + "\\SettingsAccess.exe")) << "the helper runs from the setup's own folder";
     EXPECT_EQ("", ReadBytes(target + "\\WhiteList.txt"));
-    EXPECT_EQ(target, GetString(kRoot, "Software\\Norvane", "AppPath"));
-    EXPECT_EQ(target + "\\WhiteList.txt", GetString(kRoot, "Software\\Norvane", "WhiteList"));
+    EXPECT_EQ(target, GetString(kRoot, kSettings, "AppPath"));
+    EXPECT_EQ(target + "\\WhiteList.txt", GetString(kRoot, kSettings, "WhiteList"));
     EXPECT_EQ(target + "\\Vexmoor.dll",
               GetString(kRoot, Classes(std::string("CLSID\\") + kGuardClsid + "\\InprocServer32"), ""));
     EXPECT_TRUE(KeyExists(kRoot, std::string(kBrowserHelperObjects) + "\\" + kGuardClsid));
-    EXPECT_TRUE(KeyExists(kRoot, Classes(std::string("TypeLib\\") + kGuardLibid)));
     EXPECT_TRUE(FileExists(StartMenuFolder() + "\\Norvane.lnk"));
 
-    SetString(kRoot, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Norvane", "\"" + target + "\\Norvane.exe\"");
-    // A control panel running from the program folder is stopped first.
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION panel{};
-    std::string line = "\"" + target + "\\Norvane.exe\"";
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &panel));
-    ASSERT_TRUE(Eventually([] { return FindWindowA("#32770", "Norvane Configuration") != nullptr; }, kInstallerWaitMs));
-    // The uninstaller copies itself away and returns at once; its work follows.
-    ASSERT_EQ(0, RunProgram("\"" + target + "\\Uninstall.exe\" /S", 120000));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(panel.hProcess, 30000)) << "the running panel was stopped";
-    if (WaitForSingleObject(panel.hProcess, 0) != WAIT_OBJECT_0)
-        TerminateProcess(panel.hProcess, 1);
-    CloseHandle(panel.hThread);
-    CloseHandle(panel.hProcess);
-    EXPECT_TRUE(Eventually([&] { return !FileExists(target + "\\Vexmoor.dll"); }, kInstallerWaitMs));
-    EXPECT_TRUE(Eventually([&] { return !FileExists(target); }, kInstallerWaitMs)) << "the folder goes with its files";
-    EXPECT_FALSE(FileExists(target + "\\Norvane.exe"));
-    EXPECT_FALSE(KeyExists(kRoot, "Software\\Norvane"));
+    // What the Programs list shows.
+    EXPECT_EQ("Norvane", GetString(kRoot, kUninstallKey, "Publisher"));
+    EXPECT_EQ(target + "\\Norvane.exe,0", GetString(kRoot, kUninstallKey, "DisplayIcon"));
+    EXPECT_EQ(target, GetString(kRoot, kUninstallKey, "InstallLocation"));
+    EXPECT_EQ(1u, GetDword(kRoot, kUninstallKey, "NoModify"));
+    EXPECT_EQ(1u, GetDword(kRoot, kUninstallKey, "NoRepair"));
+    EXPECT_GT(GetDword(kRoot, kUninstallKey, "EstimatedSize", 0), 100u) << "in KB";
+
+    // Users may read and set the settings; nobody lowered their integrity.
+    // (Wine keeps a key's descriptor while its wineserver runs, as it does here.)
+    EXPECT_EQ(kUsersKeyRights, UsersRights("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY) & kUsersKeyRights);
+    EXPECT_FALSE(HasIntegrityLabel("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY));
+    EXPECT_FALSE(HasIntegrityLabel(target + "\\WhiteList.txt", SE_FILE_OBJECT));
+
+    ASSERT_TRUE(Uninstall(target, " /PURGE"));
+}
+
+TEST_F(InstallerTest, UninstallStopsThePanelAndRemovesBothStartUpValues)
+{
+    const std::string target = Folder("A");
+    ASSERT_EQ(0, Install(target));
+    SetString(kRoot, kRun, "Norvane", "\"" + target + "\\Norvane.exe\"");
+    SetString(HKEY_CURRENT_USER, kRun, "Norvane", "\"" + target + "\\Norvane.exe\"");
+    Panel panel(target);
+    ASSERT_NE(nullptr, panel.Window());
+    ASSERT_TRUE(Uninstall(target, " /PURGE"));
+    EXPECT_TRUE(panel.Ended(30000)) << "the running panel was stopped";
+    EXPECT_TRUE(Eventually([&] { return !FileExists(target); }, 30000)) << "the folder goes with its files";
+    EXPECT_FALSE(KeyExists(kRoot, kSettings));
     EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
     EXPECT_FALSE(KeyExists(kRoot, std::string(kBrowserHelperObjects) + "\\" + kGuardClsid));
-    EXPECT_FALSE(KeyExists(kRoot, kUninstallKey));
-    EXPECT_FALSE(ValueExists(kRoot, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Norvane"));
+    EXPECT_FALSE(ValueExists(kRoot, kRun, "Norvane"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, "Norvane"));
     EXPECT_FALSE(FileExists(StartMenuFolder()));
+}
+
+TEST_F(InstallerTest, SilentUninstallKeepsTheListAndSettingsUnlessPurged)
+{
+    const std::string target = Folder("A");
+    ASSERT_EQ(0, Install(target));
+    WriteBytes(target + "\\WhiteList.txt", "example.org\r\n");
+    SetDword(kRoot, kSettings, "RemoveCookies", 1);
+    ASSERT_TRUE(Uninstall(target));
+    EXPECT_EQ("example.org\r\n", ReadBytes(target + "\\WhiteList.txt"));
+    EXPECT_EQ(1u, GetDword(kRoot, kSettings, "RemoveCookies"));
+    EXPECT_FALSE(FileExists(target + "\\Norvane.exe"));
+
+    // Installed again, it finds both as they were; /PURGE then removes them.
+    ASSERT_EQ(0, Install(target));
+    EXPECT_EQ("example.org\r\n", ReadBytes(target + "\\WhiteList.txt"));
+    EXPECT_EQ(1u, GetDword(kRoot, kSettings, "RemoveCookies"));
+    ASSERT_TRUE(Uninstall(target, " /PURGE"));
+    EXPECT_FALSE(KeyExists(kRoot, kSettings));
+    EXPECT_TRUE(Eventually([&] { return !FileExists(target); }, 30000));
+}
+
+TEST_F(InstallerTest, SecondInstallIntoAnotherFolderCarriesTheListAndLeavesOneCopy)
+{
+    ASSERT_EQ(0, Install(Folder("A")));
+    WriteBytes(Folder("A") + "\\WhiteList.txt", "example.org\r\nexample.net\r\n");
+    SetDword(kRoot, kSettings, "RemoveHistory", 1);
+    ASSERT_EQ(0, Install(Folder("B")));
+    EXPECT_EQ("example.org\r\nexample.net\r\n", ReadBytes(Folder("B") + "\\WhiteList.txt"));
+    EXPECT_EQ(Folder("B"), GetString(kRoot, kSettings, "AppPath"));
+    EXPECT_EQ(Folder("B") + "\\WhiteList.txt", GetString(kRoot, kSettings, "WhiteList"));
+    EXPECT_EQ(1u, GetDword(kRoot, kSettings, "RemoveHistory"));
+    EXPECT_FALSE(FileExists(Folder("A"))) << "the old copy and its uninstaller are gone";
+    EXPECT_EQ(Folder("B") + "\\Vexmoor.dll",
+              GetString(kRoot, Classes(std::string("CLSID\\") + kGuardClsid + "\\InprocServer32"), ""));
+    ASSERT_TRUE(Uninstall(Folder("B"), " /PURGE"));
+}
+
+TEST_F(InstallerTest, SilentInstallOverARunningPanelReplacesEveryFile)
+{
+    const std::string target = Folder("A");
+    ASSERT_EQ(0, Install(target));
+    WriteBytes(target + "\\Norvane.exe", "an older version");  // what an upgrade replaces
+    WriteBytes(target + "\\Vexmoor.dll", "an older version");
+    ASSERT_EQ(0, Install(target)) << "a stale copy is replaced";
+    Panel panel(target);
+    ASSERT_NE(nullptr, panel.Window());
+    const int result = Install(target);
+    if (result == 0) {
+        EXPECT_TRUE(panel.Ended(0)) << "the panel was asked to exit first";
+        for (const char* file : {"Norvane.exe", "Vexmoor.dll"})
+            EXPECT_EQ(ReadBytes(BinaryFolder() + "\\" + file), ReadBytes(target + "\\" + file)) << file;
+    } else {
+        EXPECT_NE(0, result) << "or the installation fails and says so";
+    }
+    ASSERT_TRUE(Uninstall(target, " /PURGE"));
+}
+
+TEST_F(InstallerTest, FolderTheCodePageCannotWriteIsRefused)
+{
+    // Passed as UTF-16: the ANSI command line could not carry the name either.
+    const std::string base = dir_.Path();
+    const std::string binaries = BinaryFolder();
+    const std::wstring folder = std::wstring(base.begin(), base.end()) + L"\\\x41d\x43e\x440\x432\x435\x439\x43d";
+    std::wstring line = L"\"" + std::wstring(binaries.begin(), binaries.end()) + L"\\NorvaneSetup.exe\" /S /D=" + folder;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, kInstallerWaitMs));
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_NE(0u, code);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\Vexmoor.dll").c_str()));
+    EXPECT_FALSE(KeyExists(kRoot, kUninstallKey));
+    EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
+}
+
+TEST_F(InstallerTest, FailedRegistrationFailsTheInstallAndLeavesNothingRegistered)
+{
+    // A volatile key where the guard's ProgID goes: the platform refuses the
+    // lasting sub-key that registration writes under it.
+    HKEY blocker = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(kRoot, Classes("Vexmoor.IEWebGuard.1").c_str(), 0, nullptr,
+                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &blocker, nullptr));
+    RegCloseKey(blocker);
+    EXPECT_NE(0, Install(Folder("A")));
+    EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
+    EXPECT_FALSE(KeyExists(kRoot, std::string(kBrowserHelperObjects) + "\\" + kGuardClsid));
+    EXPECT_FALSE(KeyExists(kRoot, kUninstallKey)) << "not reported as installed";
+    DeleteTree(kRoot, Classes("Vexmoor.IEWebGuard.1"));
+}
+
+TEST_F(InstallerTest, UninstallWhileThePanelShowsAModalBoxLeavesNothingAfterARestart)
+{
+    const std::string target = Folder("A");
+    ASSERT_EQ(0, Install(target));
+    Panel panel(target);
+    ASSERT_NE(nullptr, panel.Window());
+    PostMessageA(panel.Window(), WM_SYSCOMMAND, 16, 0);  // the About box
+    HWND about = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (about = FindWindowA("#32770", "About Norvane")) != nullptr; }));
+    ASSERT_TRUE(Uninstall(target, " /PURGE"));
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(panel.Ended(30000)) << "the Exit it was sent takes effect once the box is closed";
+    // The next start of Windows removes what was still in use.
+    RunProgram("wineboot.exe --restart", 60000);
+    EXPECT_TRUE(Eventually([&] { return !FileExists(target); }, 30000)) << "nothing left of Norvane";
 }
 
 }  // namespace

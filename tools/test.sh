@@ -8,7 +8,8 @@ tools/setup.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 # What ships must load on Windows XP SP3: no import that it lacks.
-tools/check-imports.sh build/mingw/bin/Vexmoor.dll build/mingw/bin/Norvane.exe build/mingw/bin/NorvaneSetup.exe
+tools/check-imports.sh build/mingw/bin/Vexmoor.dll build/mingw/bin/Norvane.exe build/mingw/bin/NorvaneSetup.exe \
+  build/mingw/bin/SettingsAccess.exe
 
 preset=mingw
 if ! tools/runs-32bit.sh; then

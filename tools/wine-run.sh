@@ -3,8 +3,9 @@
 # WINEPREFIX names the prefix that wine-env.sh brought up, WINEARCH its kind.
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
-# No crash may start the debugger and wait for a person.
-export WINEARCH=${WINEARCH:-win32} WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# No crash may start the debugger and wait for a person, and no install may
+# write menu entries into the home folder of the user who runs the tests.
+export WINEARCH=${WINEARCH:-win32} WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"
 if [ -z "${DISPLAY:-}" ] && [ -f "$WINEPREFIX.state/display" ]; then
   export DISPLAY=$(cat "$WINEPREFIX.state/display")
 fi

@@ -1,6 +1,7 @@
 ; The Norvane installer. Built by the project's build (makensis) with
-;   -DBINDIR=<folder of Norvane.exe and Vexmoor.dll> -DOUTFILE=<setup.exe> -DARCH=x86|amd64
-; Silent install and uninstall: /S.
+;   -DBINDIR=<folder of the built binaries> -DOUTFILE=<setup.exe> -DARCH=x86|amd64
+; Silent install: /S, and /D=<folder> (unquoted, last on the command line).
+; Silent uninstall: /S keeps the settings and the white list; /S /PURGE removes them.
 
 !ifndef ARCH
   !define ARCH x86
@@ -12,16 +13,28 @@
   Target x86-unicode
   InstallDir "$PROGRAMFILES\Norvane"
 !endif
+; An existing installation's folder is offered again.
+InstallDirRegKey HKLM "Software\Norvane" "AppPath"
 
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
 !include "WinMessages.nsh"
 
 !define SETTINGS "Software\Norvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvane"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define ID_TRAY_EXIT 32774
+!define PANEL_EXIT_WAIT_MS 10000
 
 Name "Norvane"
 OutFile "${OUTFILE}"
+RequestExecutionLevel admin
+ShowInstDetails show
+ShowUninstDetails show
+; A file that cannot be written fails the installation: never a mix of old
+; and new files reported as success.
+AllowSkipFiles off
 
 ; What the file's properties show.
 VIProductVersion "1.5.0.0"
@@ -32,35 +45,135 @@ VIAddVersionKey /LANG=1033 "CompanyName" "Norvane"
 VIAddVersionKey /LANG=1033 "FileDescription" "Norvane setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "1.5.0.0"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 Norvane"
-RequestExecutionLevel admin
-ShowInstDetails show
-ShowUninstDetails show
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Norvane.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Start the control panel"
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Var OldDir  ; the folder of an installation found at start, or ""
+
+; Asks a running control panel to exit, as its tray menu's Exit does, and
+; waits (bounded) until its process has ended. $0 is 1 when none runs any more.
+!macro DefineStopPanel PREFIX
+Function ${PREFIX}StopPanel
+  FindWindow $1 "#32770" "Norvane Configuration"
+  ${If} $1 == 0
+    StrCpy $0 1
+    Return
+  ${EndIf}
+  System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r2)'
+  System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r3'  ; SYNCHRONIZE
+  SendMessage $1 ${WM_COMMAND} ${ID_TRAY_EXIT} 0 /TIMEOUT=5000
+  StrCpy $0 0
+  ${If} $3 P<> 0
+    System::Call 'kernel32::WaitForSingleObject(p r3, i ${PANEL_EXIT_WAIT_MS}) i .r4'
+    System::Call 'kernel32::CloseHandle(p r3)'
+    ${If} $4 == 0  ; WAIT_OBJECT_0
+      StrCpy $0 1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DefineStopPanel ""
+!insertmacro DefineStopPanel "un."
+
+; Ends the installation as failed: a message (shown unless silent) and a
+; non-zero exit code.
+!macro Fail TEXT
+  DetailPrint "${TEXT}"
+  MessageBox MB_OK|MB_ICONSTOP "${TEXT}" /SD IDOK
+  SetErrorLevel 2
+  Abort
+!macroend
+
+; Copies one file into the folder; a file that cannot be written fails the installation.
+!macro InstallFile NAME
+  ClearErrors
+  File "${BINDIR}\${NAME}"
+  ${If} ${Errors}
+    !insertmacro Fail "${NAME} could not be written to $INSTDIR. Close the Norvane control panel and run the setup again."
+  ${EndIf}
+!macroend
+
+Function .onInit
+  ReadRegStr $OldDir HKLM "${SETTINGS}" "AppPath"
+FunctionEnd
 
 Section "Norvane"
   SetShellVarContext all  ; the Start menu of every user, as the guard serves them all
+
+  ; Both programs read the folder as ANSI text: a name the code page cannot
+  ; write would name no folder for them.
+  System::Call 'kernel32::WideCharToMultiByte(i 0, i 0x400, w "$INSTDIR", i -1, p 0, i 0, p 0, *i 0 r1) i .r0'
+  ${If} $0 == 0
+  ${OrIf} $1 != 0
+    !insertmacro Fail "Norvane cannot be installed in $INSTDIR: its name has characters that this system's code page cannot write. Choose another folder."
+  ${EndIf}
+
+  Call StopPanel
+  ${If} $0 != 1
+    !insertmacro Fail "The Norvane control panel is still running. Close it and run the setup again."
+  ${EndIf}
+
   SetOutPath "$INSTDIR"
-  File "${BINDIR}\Norvane.exe"
-  File "${BINDIR}\Vexmoor.dll"
-  ; An empty white list, unless the user already has one.
-  IfFileExists "$INSTDIR\WhiteList.txt" whitelist_done
+  SetOverwrite on
+  !insertmacro InstallFile "Norvane.exe"
+  !insertmacro InstallFile "Vexmoor.dll"
+
+  ; The user's white list: kept in place, carried over from an installation
+  ; in another folder, or else a new empty one.
+  ${If} $OldDir != ""
+  ${AndIf} $OldDir != $INSTDIR
+  ${AndIfNot} ${FileExists} "$INSTDIR\WhiteList.txt"
+  ${AndIf} ${FileExists} "$OldDir\WhiteList.txt"
+    ClearErrors
+    CopyFiles /SILENT "$OldDir\WhiteList.txt" "$INSTDIR\WhiteList.txt"
+    ${If} ${Errors}
+      !insertmacro Fail "The white list of the installation in $OldDir could not be carried over."
+    ${EndIf}
+  ${EndIf}
+  ${IfNot} ${FileExists} "$INSTDIR\WhiteList.txt"
     FileOpen $0 "$INSTDIR\WhiteList.txt" w
     FileClose $0
-  whitelist_done:
+  ${EndIf}
 
   ; The two values only the installation writes.
   WriteRegStr HKLM "${SETTINGS}" "AppPath" "$INSTDIR"
   WriteRegStr HKLM "${SETTINGS}" "WhiteList" "$INSTDIR\WhiteList.txt"
 
-  ; The guard registers itself (DllRegisterServer).
+  ; The guard registers itself (DllRegisterServer); a failed registration
+  ; leaves nothing half-registered.
   ClearErrors
   RegDLL "$INSTDIR\Vexmoor.dll"
-  IfErrors 0 +2
-    DetailPrint "The browser guard could not be registered."
+  ${If} ${Errors}
+    UnRegDLL "$INSTDIR\Vexmoor.dll"
+    !insertmacro Fail "The browser guard could not be registered."
+  ${EndIf}
+
+  ; Standard users may set the switches and edit the white list.
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\SettingsAccess.exe" "${BINDIR}\SettingsAccess.exe"
+  ExecWait '"$PLUGINSDIR\SettingsAccess.exe" "$INSTDIR"' $0
+  ${If} $0 != 0
+    !insertmacro Fail "The settings could not be opened to the computer's users (error $0)."
+  ${EndIf}
+
+  ; One machine holds one copy: the copy in the old folder goes (its
+  ; uninstaller would remove the settings and registration of this one).
+  ${If} $OldDir != ""
+  ${AndIf} $OldDir != $INSTDIR
+    Delete "$OldDir\Norvane.exe"
+    Delete "$OldDir\Vexmoor.dll"
+    Delete "$OldDir\Uninstall.exe"
+    Delete "$OldDir\WhiteList.txt"
+    RMDir "$OldDir"
+  ${EndIf}
 
   CreateDirectory "$SMPROGRAMS\Norvane"
   CreateShortcut "$SMPROGRAMS\Norvane\Norvane.lnk" "$INSTDIR\Norvane.exe"
@@ -68,41 +181,49 @@ Section "Norvane"
 
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Norvane"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "1.5"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Norvane"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Norvane.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "1.5"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
-
-Function .onInstSuccess
-  MessageBox MB_YESNO|MB_ICONQUESTION "Start the Norvane control panel now?" /SD IDNO IDNO done
-    Exec '"$INSTDIR\Norvane.exe"'
-  done:
-FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
-  ; A running control panel is asked to exit, as its tray menu's Exit does.
-  FindWindow $0 "#32770" "Norvane Configuration"
-  IntCmp $0 0 panel_stopped
-    SendMessage $0 ${WM_COMMAND} ${ID_TRAY_EXIT} 0 /TIMEOUT=5000
-    Sleep 500
-  panel_stopped:
+  Call un.StopPanel
+  ${If} $0 != 1
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The Norvane control panel did not exit. Close it; what is left of Norvane is removed when Windows starts next." /SD IDOK
+  ${EndIf}
 
   UnRegDLL "$INSTDIR\Vexmoor.dll"
-  Delete "$INSTDIR\Norvane.exe"
-  Delete "$INSTDIR\Vexmoor.dll"
+  Delete /REBOOTOK "$INSTDIR\Norvane.exe"
+  Delete /REBOOTOK "$INSTDIR\Vexmoor.dll"
   Delete "$INSTDIR\Uninstall.exe"
+  ; Run at Start Up lives in the machine's Run key or in the user's own.
   DeleteRegValue HKLM "${RUN_KEY}" "Norvane"
+  DeleteRegValue HKCU "${RUN_KEY}" "Norvane"
   Delete "$SMPROGRAMS\Norvane\Norvane.lnk"
   Delete "$SMPROGRAMS\Norvane\Uninstall Norvane.lnk"
   RMDir "$SMPROGRAMS\Norvane"
 
-  ; A silent uninstall removes everything.
-  MessageBox MB_YESNO|MB_ICONQUESTION "Keep your Norvane settings and white list for a later installation?" \
-    /SD IDNO IDYES keep_settings
+  ; Kept unless asked otherwise: interactively by the answer, silently by
+  ; /PURGE (deployment tools upgrade by a silent uninstall and a new install).
+  ${GetParameters} $1
+  ClearErrors
+  ${GetOptions} $1 "/PURGE" $2
+  ${If} ${Errors}
+    MessageBox MB_YESNO|MB_ICONQUESTION "Keep your Norvane settings and white list for a later installation?" \
+      /SD IDYES IDYES keep_settings
+  ${EndIf}
     DeleteRegKey HKLM "${SETTINGS}"
+    DeleteRegKey HKCU "Software\AppDataLow\Software\Norvane"
     Delete "$INSTDIR\WhiteList.txt"
   keep_settings:
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -1,0 +1,117 @@
+#include "UsersAccess.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+namespace {
+
+// The local Users group (S-1-5-32-545), the same name on every language.
+struct UsersSid {
+    BYTE bytes[SECURITY_MAX_SID_SIZE] = {};
+    UsersSid()
+    {
+        DWORD size = sizeof bytes;
+        ok = CreateWellKnownSid(WinBuiltinUsersSid, nullptr, bytes, &size) != FALSE;
+    }
+    PSID Get() { return ok ? static_cast<PSID>(bytes) : nullptr; }
+    bool ok = false;
+};
+
+// A security descriptor the platform allocated, freed with LocalFree.
+class Descriptor {
+public:
+    Descriptor() = default;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (sd_)
+            LocalFree(sd_);
+    }
+    PSECURITY_DESCRIPTOR* Put() { return &sd_; }
+
+private:
+    PSECURITY_DESCRIPTOR sd_ = nullptr;
+};
+
+}  // namespace
+
+DWORD AddUsersEntry(PACL existing, ACCESS_MASK rights, DWORD inheritance, PACL* updated)
+{
+    UsersSid users;
+    if (!users.Get())
+        return GetLastError();
+    EXPLICIT_ACCESSA grant{};
+    grant.grfAccessPermissions = rights;
+    grant.grfAccessMode = GRANT_ACCESS;
+    grant.grfInheritance = inheritance;
+    grant.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    grant.Trustee.TrusteeType = TRUSTEE_IS_GROUP;
+    grant.Trustee.ptstrName = static_cast<LPSTR>(users.Get());
+    return SetEntriesInAclA(1, &grant, existing, updated);
+}
+
+ACCESS_MASK UsersRightsIn(PACL dacl)
+{
+    UsersSid users;
+    if (!users.Get() || !dacl)
+        return 0;
+    ACCESS_MASK rights = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace))
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && EqualSid(&allowed->SidStart, users.Get()))
+            rights |= allowed->Mask;
+    }
+    return rights;
+}
+
+DWORD GrantUsers(const std::string& objectName, SE_OBJECT_TYPE type, ACCESS_MASK rights, DWORD inheritance)
+{
+    std::string name = objectName;  // the platform takes a writable name
+    PACL existing = nullptr;
+    Descriptor descriptor;
+    DWORD error = GetNamedSecurityInfoA(name.data(), type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &existing,
+                                        nullptr, descriptor.Put());
+    if (error != ERROR_SUCCESS)
+        return error;
+    PACL updated = nullptr;
+    error = AddUsersEntry(existing, rights, inheritance, &updated);
+    if (error != ERROR_SUCCESS)
+        return error;
+    error = SetNamedSecurityInfoA(name.data(), type, DACL_SECURITY_INFORMATION, nullptr, nullptr, updated, nullptr);
+    LocalFree(updated);
+    return error;
+}
+
+ACCESS_MASK UsersRights(const std::string& objectName, SE_OBJECT_TYPE type)
+{
+    std::string name = objectName;  // the platform takes a writable name
+    PACL dacl = nullptr;
+    Descriptor descriptor;
+    if (GetNamedSecurityInfoA(name.data(), type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              descriptor.Put()) != ERROR_SUCCESS)
+        return 0;
+    return UsersRightsIn(dacl);
+}
+
+bool HasIntegrityLabel(const std::string& objectName, SE_OBJECT_TYPE type)
+{
+    const SECURITY_INFORMATION kLabel = 0x00000010;  // LABEL_SECURITY_INFORMATION (Vista)
+    const BYTE kMandatoryLabelAce = 0x11;           // SYSTEM_MANDATORY_LABEL_ACE_TYPE
+    std::string name = objectName;  // the platform takes a writable name
+    PACL sacl = nullptr;
+    Descriptor descriptor;
+    if (GetNamedSecurityInfoA(name.data(), type, kLabel, nullptr, nullptr, nullptr, &sacl, descriptor.Put()) !=
+            ERROR_SUCCESS ||
+        !sacl)
+        return false;
+    for (DWORD i = 0; i < sacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (GetAce(sacl, i, &ace) && static_cast<ACE_HEADER*>(ace)->AceType == kMandatoryLabelAce)
+            return true;
+    }
+    return false;
+}
