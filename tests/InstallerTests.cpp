@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "GuardRegistrySandbox.h"
+#include "PanelProcess.h"
 #include "Process.h"
 #include "TempDir.h"
 #include "UsersAccess.h"
@@ -17,7 +18,6 @@ const HKEY kRoot = HKEY_LOCAL_MACHINE;
 const char kSettings[] = "Software\\Norvane";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Norvane";
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kPanelCaption[] = "Norvane Configuration";
 const unsigned kInstallerWaitMs = 120000;
 
 std::string StartMenuFolder()
@@ -39,43 +39,6 @@ bool Uninstall(const std::string& folder, const std::string& options = "")
         return false;
     return Eventually([] { return !KeyExists(kRoot, kUninstallKey); }, kInstallerWaitMs);
 }
-
-// Norvane.exe started from a folder, as a person starts it; ended with the test.
-class Panel {
-public:
-    explicit Panel(const std::string& folder)
-    {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string line = "\"" + folder + "\\Norvane.exe\"";
-        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
-            window_ = WaitForWindow();
-    }
-    ~Panel()
-    {
-        if (!info_.hProcess)
-            return;
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(info_.hProcess, 1);
-        WaitForSingleObject(info_.hProcess, 5000);
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    Panel(const Panel&) = delete;
-    Panel& operator=(const Panel&) = delete;
-    HWND Window() const { return window_; }
-    bool Ended(DWORD waitMs) const { return WaitForSingleObject(info_.hProcess, waitMs) == WAIT_OBJECT_0; }
-
-private:
-    HWND WaitForWindow() const
-    {
-        HWND found = nullptr;
-        Eventually([&] { return (found = FindWindowA("#32770", kPanelCaption)) != nullptr; }, 30000);
-        return found;
-    }
-    PROCESS_INFORMATION info_{};
-    HWND window_ = nullptr;
-};
 
 // Everything an installation touches, put back when the test ends.
 class InstallerTest : public ::testing::Test {
@@ -210,8 +173,8 @@ TEST_F(InstallerTest, UninstallStopsThePanelAndRemovesBothStartUpValues)
     ASSERT_EQ(0, Install(target));
     SetString(kRoot, kRun, "Norvane", "\"" + target + "\\Norvane.exe\"");
     SetString(HKEY_CURRENT_USER, kRun, "Norvane", "\"" + target + "\\Norvane.exe\"");
-    Panel panel(target);
-    ASSERT_NE(nullptr, panel.Window());
+    PanelProcess panel(target);
+    ASSERT_NE(nullptr, panel.Window(30000));
     ASSERT_TRUE(Uninstall(target, " /PURGE"));
     EXPECT_TRUE(panel.Ended(30000)) << "the running panel was stopped";
     EXPECT_TRUE(Eventually([&] { return !FileExists(target); }, 30000)) << "the folder goes with its files";
@@ -266,8 +229,8 @@ TEST_F(InstallerTest, SilentInstallOverARunningPanelReplacesEveryFile)
     WriteBytes(target + "\\Norvane.exe", "an older version");  // what an upgrade replaces
     WriteBytes(target + "\\Vexmoor.dll", "an older version");
     ASSERT_EQ(0, Install(target)) << "a stale copy is replaced";
-    Panel panel(target);
-    ASSERT_NE(nullptr, panel.Window());
+    PanelProcess panel(target);
+    ASSERT_NE(nullptr, panel.Window(30000));
     const int result = Install(target);
     if (result == 0) {
         EXPECT_TRUE(panel.Ended(0)) << "the panel was asked to exit first";
@@ -320,8 +283,8 @@ TEST_F(InstallerTest, UninstallWhileThePanelShowsAModalBoxLeavesNothingAfterARes
 {
     const std::string target = Folder("A");
     ASSERT_EQ(0, Install(target));
-    Panel panel(target);
-    ASSERT_NE(nullptr, panel.Window());
+    PanelProcess panel(target);
+    ASSERT_NE(nullptr, panel.Window(30000));
     PostMessageA(panel.Window(), WM_SYSCOMMAND, 16, 0);  // the About box
     HWND about = nullptr;
     ASSERT_TRUE(Eventually([&] { return (about = FindWindowA("#32770", "About Norvane")) != nullptr; }));

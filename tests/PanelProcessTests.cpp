@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "PanelProcess.h"
 #include "Process.h"
 #include "RegistrySandbox.h"
 #include "WarningDialog.h"
@@ -14,62 +15,6 @@ namespace {
 
 const char kKey[] = "Software\\Norvane";
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
-const char kCaption[] = "Norvane Configuration";
-
-// Norvane.exe as a person starts it; ended with the test if still running.
-class PanelProcess {
-public:
-    PanelProcess()
-    {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string line = "\"" + BinaryFolder() + "\\Norvane.exe\"";
-        started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                  &info_) != FALSE;
-    }
-    ~PanelProcess()
-    {
-        if (started_) {
-            if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(info_.hProcess, 1);
-            WaitForSingleObject(info_.hProcess, 5000);
-            CloseHandle(info_.hThread);
-            CloseHandle(info_.hProcess);
-        }
-    }
-    PanelProcess(const PanelProcess&) = delete;
-    PanelProcess& operator=(const PanelProcess&) = delete;
-
-    bool Ended(DWORD waitMs) const { return WaitForSingleObject(info_.hProcess, waitMs) == WAIT_OBJECT_0; }
-    DWORD Id() const { return info_.dwProcessId; }
-
-    // The main window of this process, once it exists.
-    HWND Window(DWORD waitMs = 15000) const
-    {
-        for (DWORD waited = 0; waited < waitMs; waited += 50) {
-            for (HWND w : AllPanelWindows()) {
-                DWORD process = 0;
-                GetWindowThreadProcessId(w, &process);
-                if (process == info_.dwProcessId)
-                    return w;
-            }
-            Sleep(50);
-        }
-        return nullptr;
-    }
-
-    static std::vector<HWND> AllPanelWindows()
-    {
-        std::vector<HWND> found;
-        for (HWND w = FindWindowA("#32770", kCaption); w; w = FindWindowExA(nullptr, w, "#32770", kCaption))
-            found.push_back(w);
-        return found;
-    }
-
-private:
-    PROCESS_INFORMATION info_{};
-    bool started_ = false;
-};
 
 // Whether the window has its icon in the notification area: only an existing
 // icon can be modified.
@@ -92,7 +37,7 @@ TEST_F(PanelProcessTest, FirstStartShowsTheWindowWithoutIconAndRemembersIt)
     for (DWORD stored : {0xFFFFFFFFu, 2u}) {  // missing, then another number
         if (stored != 0xFFFFFFFFu)
             SetDword(kRoot, kKey, "NVXMinimize", stored);
-        PanelProcess panel;
+        PanelProcess panel(BinaryFolder());
         HWND window = panel.Window();
         ASSERT_NE(nullptr, window);
         ASSERT_TRUE(Eventually([&] { return GetDword(kRoot, kKey, "NVXMinimize") == 1; }));
@@ -108,7 +53,7 @@ TEST_F(PanelProcessTest, FirstStartShowsTheWindowWithoutIconAndRemembersIt)
 TEST_F(PanelProcessTest, LaterStartLeavesOnlyTheIcon)
 {
     SetDword(kRoot, kKey, "NVXMinimize", 1);
-    PanelProcess panel;
+    PanelProcess panel(BinaryFolder());
     HWND window = panel.Window();
     ASSERT_NE(nullptr, window);
     EXPECT_TRUE(Eventually([&] { return !IsWindowVisible(window); }));
@@ -121,13 +66,13 @@ TEST_F(PanelProcessTest, LaterStartLeavesOnlyTheIcon)
 TEST_F(PanelProcessTest, SecondStartBringsTheFirstForwardAndEnds)
 {
     SetDword(kRoot, kKey, "NVXMinimize", 1);
-    PanelProcess first;
+    PanelProcess first(BinaryFolder());
     HWND window = first.Window();
     ASSERT_NE(nullptr, window);
     // In the tray: hidden with its icon (not merely not shown yet).
     ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(window) && HasTrayIcon(window); }));
 
-    PanelProcess second;
+    PanelProcess second(BinaryFolder());
     EXPECT_TRUE(second.Ended(10000)) << "the second start ends at once";
     // Whether the request came before or after the hide at start, the window
     // ends on screen and out of the tray, and stays there.
@@ -142,7 +87,7 @@ TEST_F(PanelProcessTest, SecondStartBringsTheFirstForwardAndEnds)
 
 TEST_F(PanelProcessTest, SystemMenuAboutItemOpensTheAboutBox)
 {
-    PanelProcess panel;
+    PanelProcess panel(BinaryFolder());
     HWND window = panel.Window();
     ASSERT_NE(nullptr, window);
     for (WPARAM command : {WPARAM{16}, WPARAM{17}, WPARAM{31}}) {
