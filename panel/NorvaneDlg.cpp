@@ -189,11 +189,17 @@ bool CNorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     switch (message) {
     case WM_TIMER:
         if (wParam == TIMER_HIDE_AT_START) {
+            // The dialog loop shows the window the first time its queue is
+            // empty, and a tick may come before that: a window hidden then
+            // would be shown again. The timer goes on until there is a window
+            // on screen to hide.
+            if (!IsWindowVisible(GetSafeHwnd()))
+                return true;
             KillTimer(GetSafeHwnd(), TIMER_HIDE_AT_START);
             HideToTrayWhenPossible();
             return true;
         }
-        return false;
+        return CTrayDialog::OnMessage(message, wParam, lParam, result);
     case WM_INITMENUPOPUP:
         OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         return true;

@@ -4,6 +4,15 @@
 
 #include "NotifyIconApi.h"
 
+namespace {
+
+// A shell that is busy may refuse an add for a moment: a hide that waits for
+// the icon tries again this often, besides waiting for "TaskbarCreated".
+const UINT_PTR kTrayRetryTimer = 0x7E1;
+const UINT kTrayRetryMs = 1000;
+
+}  // namespace
+
 CTrayDialog::CTrayDialog(UINT templateId, UINT firstPage, HWND parent)
     : CMultiPageDHtmlDialog(templateId, firstPage, parent)
 {
@@ -65,6 +74,7 @@ BOOL CTrayDialog::RemoveTrayIcon()
 void CTrayDialog::RestoreFromTray()
 {
     hideWhenTaskbarComes_ = false;
+    KillTimer(GetSafeHwnd(), kTrayRetryTimer);
     if (!traySwitch_ || !iconShown_)
         return;
     // A delete the shell refuses because it has no such icon any more (it
@@ -78,13 +88,22 @@ void CTrayDialog::RestoreFromTray()
 void CTrayDialog::HideToTrayWhenPossible()
 {
     hideWhenTaskbarComes_ = !iconShown_ && !AddTrayIcon();
-    if (!hideWhenTaskbarComes_)
-        ShowWindow(GetSafeHwnd(), SW_HIDE);
+    if (hideWhenTaskbarComes_) {
+        SetTimer(GetSafeHwnd(), kTrayRetryTimer, kTrayRetryMs, nullptr);
+        return;
+    }
+    KillTimer(GetSafeHwnd(), kTrayRetryTimer);
+    ShowWindow(GetSafeHwnd(), SW_HIDE);
 }
 
 void CTrayDialog::OnTaskbarCreated()
 {
     if (iconShown_) {
+        // The message also comes where the icon survived (a taskbar that
+        // starts late, a broadcast after a settings change): only a lost
+        // icon is added again.
+        if (NotifyIconHook()(NIM_MODIFY, &notify_))
+            return;
         iconShown_ = 0;
         if (!AddTrayIcon())
             ShowWindow(GetSafeHwnd(), SW_SHOW);
@@ -179,6 +198,15 @@ bool CTrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     case WM_SYSCOMMAND:
         result = 0;
         return OnSysCommand(static_cast<UINT>(wParam), lParam);
+    case WM_TIMER:
+        if (wParam != kTrayRetryTimer)
+            return CMultiPageDHtmlDialog::OnMessage(message, wParam, lParam, result);
+        if (hideWhenTaskbarComes_)
+            HideToTrayWhenPossible();
+        else
+            KillTimer(GetSafeHwnd(), kTrayRetryTimer);
+        result = 0;
+        return true;
     default:
         return CMultiPageDHtmlDialog::OnMessage(message, wParam, lParam, result);
     }

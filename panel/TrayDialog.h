@@ -22,8 +22,9 @@ public:
     BOOL RemoveTrayIcon();
     void RestoreFromTray();
     // Hides the window to the tray once its icon is in place. Without a
-    // taskbar (at log-on it may not exist yet) the window stays on screen and
-    // the hide waits for the taskbar: never hidden with no icon.
+    // taskbar (at log-on it may not exist yet) or with a shell too busy to
+    // take the icon, the window stays on screen and the hide waits for the
+    // taskbar, trying again every second: never hidden with no icon.
     void HideToTrayWhenPossible();
 
     // The shell's "TaskbarCreated" message: a taskbar started or restarted.

@@ -247,6 +247,24 @@ TEST_F(PageTest, LaterStartBeforeTheTaskbarExistsStaysOnScreenUntilTheIconIsIn)
     });
 }
 
+TEST_F(PageTest, ShellTooBusyForTheIconIsAskedAgain)
+{
+    SetDword(kRoot, kKey, "NVXMinimize", 1);
+    StandInShell shell;
+    shell.taskbar = false;
+    Run([&] {
+        HWND window = dialog_->GetSafeHwnd();
+        PumpMessages(100);
+        ASSERT_TRUE(IsWindowVisible(window));
+        const int refused = shell.adds;
+        shell.taskbar = true;  // the shell takes icons again; no message says so
+        PumpMessages(1500);
+        EXPECT_GT(shell.adds, refused);
+        EXPECT_TRUE(dialog_->IsIconShown());
+        EXPECT_FALSE(IsWindowVisible(window));
+    });
+}
+
 TEST_F(PageTest, ShellRestartPutsTheIconBackOrTheWindowOnScreen)
 {
     StandInShell shell;
@@ -254,6 +272,9 @@ TEST_F(PageTest, ShellRestartPutsTheIconBackOrTheWindowOnScreen)
         HWND window = dialog_->GetSafeHwnd();
         Page().Click(L"btnDone");
         ASSERT_TRUE(dialog_->IsIconShown());
+        SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_TRUE(dialog_->IsIconShown()) << "the icon survived: nothing changes";
+        EXPECT_FALSE(IsWindowVisible(window));
         StandInShell::Restart(window, dialog_->NotifyData());
         EXPECT_TRUE(HasShellIcon(dialog_->NotifyData())) << "added again";
         EXPECT_FALSE(IsWindowVisible(window));

@@ -70,7 +70,8 @@ TEST_F(PanelProcessTest, SecondStartBringsTheFirstForwardAndEnds)
     HWND window = first.Window();
     ASSERT_NE(nullptr, window);
     // In the tray: hidden with its icon (not merely not shown yet).
-    ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(window) && HasTrayIcon(window); }));
+    ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(window) && HasTrayIcon(window); }))
+        << "visible " << IsWindowVisible(window) << ", icon " << HasTrayIcon(window);
 
     PanelProcess second(BinaryFolder());
     EXPECT_TRUE(second.Ended(10000)) << "the second start ends at once";
