@@ -1,7 +1,7 @@
 #include "NorvaneApp.h"
 
 #include <commctrl.h>
-#include <objbase.h>
+#include <ole2.h>
 
 #include "NorvaneDlg.h"
 
@@ -38,11 +38,14 @@ BOOL CNorvaneApp::InitInstance()
         BringRunningPanelForward();
         return FALSE;
     }
-    CoInitialize(nullptr);  // the browser view is a COM object
+    // OLE, not only COM: the browser control is activated in place, and the
+    // page's clipboard and drag and drop need it.
+    const HRESULT ole = OleInitialize(nullptr);
     {
         CNorvaneDlg dialog;
         dialog.DoModal();
     }
-    CoUninitialize();
+    if (SUCCEEDED(ole))
+        OleUninitialize();
     return FALSE;
 }

@@ -82,6 +82,7 @@ void CTrayDialog::RestoreFromTray()
     if (NotifyIconHook()(NIM_DELETE, &notify_) || !NotifyIconHook()(NIM_MODIFY, &notify_)) {
         iconShown_ = 0;
         ShowWindow(GetSafeHwnd(), SW_SHOW);
+        FocusPage();
     }
 }
 

@@ -5,6 +5,8 @@
 
 #include <new>
 
+#include "Variants.h"
+
 // The connection point of DWebBrowserEvents2: it keeps the subscribed sinks
 // in the browser, which fires the events to them.
 class CBrowserStandIn::EventPoint : public IConnectionPoint {
@@ -144,43 +146,6 @@ HRESULT CBrowserStandIn::FireToSinks(DISPID id, DISPPARAMS* params)
 }
 
 HRESULT CBrowserStandIn::FireRaw(DISPID id, DISPPARAMS* params) { return FireToSinks(id, params); }
-
-namespace {
-
-// A VARIANT that owns its string.
-struct OwnedVariant {
-    VARIANT v;
-    OwnedVariant() { VariantInit(&v); }
-    explicit OwnedVariant(const std::wstring& text)
-    {
-        VariantInit(&v);
-        v.vt = VT_BSTR;
-        v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    }
-    ~OwnedVariant() { VariantClear(&v); }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
-};
-
-VARIANT ByRef(VARIANT& inner)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_VARIANT;
-    v.pvarVal = &inner;
-    return v;
-}
-
-VARIANT Dispatch(IDispatch* frame)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_DISPATCH;
-    v.pdispVal = frame;
-    return v;
-}
-
-}  // namespace
 
 HRESULT CBrowserStandIn::FireBeforeNavigate2(const std::wstring& url, VARIANT_BOOL* cancel)
 {

@@ -1,6 +1,29 @@
 #include "DHtmlDialog.h"
 
+#include <algorithm>
+
 #include "PlatformHtmlView.h"
+#include "ShellExecuteApi.h"
+
+namespace {
+
+// The dialogs of this thread whose pages get the keyboard first, and the one
+// hook that serves them all (the panel has a single window thread).
+std::vector<CDHtmlDialog*>& KeyboardRouted()
+{
+    static std::vector<CDHtmlDialog*> dialogs;
+    return dialogs;
+}
+HHOOK g_messageFilter = nullptr;
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix)
+{
+    return _wcsnicmp(text.c_str(), prefix, wcslen(prefix)) == 0;
+}
+
+bool IsPageAddress(const std::wstring& url) { return StartsWith(url, L"res:") || StartsWith(url, L"about:"); }
+
+}  // namespace
 
 CDHtmlDialog::CDHtmlDialog(UINT templateId, UINT firstPage, HWND parent)
     : template_(templateId), firstPage_(firstPage), parent_(parent)
@@ -49,23 +72,89 @@ BOOL CDHtmlDialog::OnInitDialog()
     RECT area{};
     GetClientRect(hwnd_, &area);
     view_ = CreateHtmlView(*this, hwnd_, area);
+    StartKeyboardRouting();
     LoadFromResource(firstPage_);
     return TRUE;
 }
 
+void CDHtmlDialog::StartKeyboardRouting()
+{
+    auto& dialogs = KeyboardRouted();
+    if (std::find(dialogs.begin(), dialogs.end(), this) == dialogs.end())
+        dialogs.push_back(this);
+    if (!g_messageFilter)
+        g_messageFilter = SetWindowsHookExW(WH_MSGFILTER, MessageFilter, nullptr, GetCurrentThreadId());
+}
+
+void CDHtmlDialog::StopKeyboardRouting()
+{
+    auto& dialogs = KeyboardRouted();
+    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), this), dialogs.end());
+    if (dialogs.empty() && g_messageFilter) {
+        UnhookWindowsHookEx(g_messageFilter);
+        g_messageFilter = nullptr;
+    }
+}
+
+// Only keys meant for this dialog's window or its children: the About box
+// and message boxes run the same loop and keep their keys.
+bool CDHtmlDialog::OffersKeyToPage(MSG& message)
+{
+    if (!view_ || !hwnd_ || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd)))
+        return false;
+    return view_->TranslateAccelerator(message);
+}
+
+LRESULT CALLBACK CDHtmlDialog::MessageFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message && message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) {
+        const std::vector<CDHtmlDialog*> dialogs = KeyboardRouted();
+        for (CDHtmlDialog* dialog : dialogs)
+            if (dialog->OffersKeyToPage(*message))
+                return TRUE;  // taken by the page: the dialog never sees it
+    }
+    return CallNextHookEx(g_messageFilter, code, wParam, lParam);
+}
+
+void CDHtmlDialog::FocusPage()
+{
+    if (view_)
+        view_->Focus();
+}
+
+bool CDHtmlDialog::OnBeforeNavigate(const std::wstring& url)
+{
+    if (IsPageAddress(url))
+        return true;
+    OpenWithSystem(url);
+    return false;
+}
+
+void CDHtmlDialog::OnNewWindow(const std::wstring& url) { OpenWithSystem(url); }
+
 bool CDHtmlDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
-void CDHtmlDialog::OnElementEvent(const std::wstring& elementId, long dispid, IHtmlElement& source)
+// From the source up through its parents to the first element the table
+// lists for this event: engines differ in what they report as the source (an
+// option rather than its list box, a bold text rather than its tab).
+void CDHtmlDialog::OnElementEvent(long dispid, IHtmlElement& source)
 {
-    if (!table_ || elementId.empty())
+    if (!table_)
         return;
     // A copy: a handler may load another page and with it another table.
     const HtmlEventTable table = *table_;
-    for (const auto& entry : table) {
-        if (entry.dispid == dispid && entry.elementId == elementId) {
-            entry.handler(source);
+    std::unique_ptr<IHtmlElement> parent;
+    for (IHtmlElement* element = &source; element; element = parent.get()) {
+        const std::wstring id = element->Id();
+        const auto entry = std::find_if(table.begin(), table.end(), [&](const HtmlEventEntry& e) {
+            return e.dispid == dispid && e.elementId == id;
+        });
+        if (entry != table.end()) {
+            entry->handler(*element);
             return;
         }
+        parent = element->Parent();
     }
 }
 
@@ -82,8 +171,13 @@ INT_PTR CALLBACK CDHtmlDialog::DialogProc(HWND window, UINT message, WPARAM wPar
     if (!self)
         return FALSE;
     LRESULT result = 0;
-    const bool handled = self->OnMessage(message, wParam, lParam, result);
+    bool handled = self->OnMessage(message, wParam, lParam, result);
+    // On activation the focus goes into the page, in place of the dialog's
+    // own restore of the last focused control.
+    if (!handled && message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && self->view_)
+        handled = self->view_->Focus();
     if (message == WM_DESTROY) {
+        self->StopKeyboardRouting();
         if (self->view_)
             self->view_->Destroy();
         self->OnWindowDestroyed();
@@ -99,10 +193,15 @@ INT_PTR CALLBACK CDHtmlDialog::DialogProc(HWND window, UINT message, WPARAM wPar
     return TRUE;
 }
 
-void CMultiPageDHtmlDialog::OnBeforeNavigate(const std::wstring& url)
+// Only a navigation that loads a page changes the table: an address handed
+// to the system leaves the page shown, and its events, as they are.
+bool CMultiPageDHtmlDialog::OnBeforeNavigate(const std::wstring& url)
 {
+    if (!CDHtmlDialog::OnBeforeNavigate(url))
+        return false;
     std::wstring key = url;
-    if (_wcsnicmp(url.c_str(), L"res:", 4) == 0)
+    if (StartsWith(url, L"res:"))
         key = url.substr(url.rfind(L'/') + 1);
     SetEventTable(GetEventTableForKey(key));
+    return true;
 }

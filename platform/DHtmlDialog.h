@@ -1,8 +1,11 @@
 #pragma once
 // Our HTML dialog framework: a modal dialog from a template whose client
 // area is a browser view, pages loaded from the program's own HTML resources
-// at "res://<module path>/<id>", and per-page element-event tables matched by
-// the id of the element that raised an event at the moment it is raised.
+// at "res://<module path>/<id>", and per-page element-event tables matched,
+// at the moment an event is raised, by the id of the element that raised it
+// or of the nearest element around it that the table lists. The page gets
+// every key of the dialog's thread before the dialog does; addresses that
+// are not pages (mail, the web) go to the system and the page stays.
 #include <windows.h>
 
 #include <functional>
@@ -46,9 +49,14 @@ protected:
     virtual void OnWindowCreated() {}
     virtual void OnWindowDestroyed() {}
 
-    void OnBeforeNavigate(const std::wstring&) override {}
+    // Pages ("res:", "about:") load in the view; any other address is handed
+    // to the system and refused here.
+    bool OnBeforeNavigate(const std::wstring& url) override;
+    void OnNewWindow(const std::wstring& url) override;
     void OnDocumentComplete(const std::wstring&) override {}
-    void OnElementEvent(const std::wstring& elementId, long dispid, IHtmlElement& source) override;
+    void OnElementEvent(long dispid, IHtmlElement& source) override;
+    // Keyboard focus into the page (on activation, on a restore).
+    void FocusPage();
 
     // The element-event table in force; null: no element reacts.
     void SetEventTable(const HtmlEventTable* table) { table_ = table; }
@@ -59,6 +67,12 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The system's modal loop hands every message to this hook before
+    // IsDialogMessage: the page's first chance at the keyboard.
+    static LRESULT CALLBACK MessageFilter(int code, WPARAM wParam, LPARAM lParam);
+    void StartKeyboardRouting();
+    void StopKeyboardRouting();
+    bool OffersKeyToPage(MSG& message);
 
     UINT template_;
     UINT firstPage_;
@@ -77,5 +91,5 @@ public:
 protected:
     // The table of the page with this key, or null.
     virtual const HtmlEventTable* GetEventTableForKey(const std::wstring& key) = 0;
-    void OnBeforeNavigate(const std::wstring& url) override;
+    bool OnBeforeNavigate(const std::wstring& url) override;
 };

@@ -403,4 +403,29 @@ Node* Enclosing(Node* node, const wchar_t* tag)
     return nullptr;
 }
 
+void ClickDefault(Node& target)
+{
+    if (target.IsElement(L"input") && target.GetAttribute(L"type").value_or(L"") == L"checkbox")
+        target.SetFlag(L"checked", !target.HasFlag(L"checked"));
+}
+
+Node* SelectOption(Node& list, const std::wstring& text)
+{
+    Node* chosen = nullptr;
+    for (auto& child : list.children) {
+        if (!child->IsElement(L"option"))
+            continue;
+        std::wstring plain;
+        for (const auto& t : child->children)
+            if (t->kind == Node::Kind::Text)
+                plain += t->text;
+        child->SetFlag(L"selected", false);
+        if (!chosen && plain == text)
+            chosen = child.get();
+    }
+    if (chosen)
+        chosen->SetFlag(L"selected", true);
+    return chosen;
+}
+
 }  // namespace html

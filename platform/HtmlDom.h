@@ -50,4 +50,10 @@ bool SetOuterHtml(Node& node, const std::wstring& markup);
 // The nearest enclosing element (the node itself included) with this tag.
 Node* Enclosing(Node* node, const wchar_t* tag);
 
+// What a click does before the page's handlers run: a check box turns.
+void ClickDefault(Node& target);
+// Selects the first option of a list box that shows this text, and no other
+// option; the option, or null when none shows it.
+Node* SelectOption(Node& list, const std::wstring& text);
+
 }  // namespace html

@@ -19,17 +19,25 @@ public:
     virtual std::wstring GetOuterHtml() = 0;
     virtual bool SetOuterHtml(const std::wstring& markup) = 0;
     virtual std::optional<std::wstring> GetAttribute(const std::wstring& name) = 0;
+    // The element that contains this one, or null at the top.
+    virtual std::unique_ptr<IHtmlElement> Parent() = 0;
 };
 
 // What the view reports to the dialog that hosts it.
 class IHtmlViewEvents {
 public:
     virtual ~IHtmlViewEvents() = default;
-    virtual void OnBeforeNavigate(const std::wstring& url) = 0;
+    // Before a navigation of the page itself (never of a frame inside it);
+    // false cancels it and the page shown stays.
+    virtual bool OnBeforeNavigate(const std::wstring& url) = 0;
+    // The page asked for a window of its own (a link with a target); the view
+    // never opens one.
+    virtual void OnNewWindow(const std::wstring& url) = 0;
     virtual void OnDocumentComplete(const std::wstring& url) = 0;
-    // An element event (-600 click, -602 key down, -604 key up) raised by the
-    // element with this id, at the moment it is raised.
-    virtual void OnElementEvent(const std::wstring& elementId, long dispid, IHtmlElement& source) = 0;
+    // An element event (-600 click, -602 key down, -604 key up) raised on
+    // this element (the innermost one: an option, a bold text), at the
+    // moment it is raised.
+    virtual void OnElementEvent(long dispid, IHtmlElement& source) = 0;
 };
 
 class IHtmlView {
@@ -40,6 +48,12 @@ public:
     virtual bool Navigate(const std::wstring& url) = 0;
     virtual std::unique_ptr<IHtmlElement> GetElement(const std::wstring& id) = 0;
     virtual void Destroy() = 0;
+    // Offers a keyboard message of the dialog's thread to the page before the
+    // dialog sees it; true when the page took it.
+    virtual bool TranslateAccelerator(MSG&) { return false; }
+    // Moves the keyboard focus into the page; false when it has no window to
+    // take it.
+    virtual bool Focus() { return false; }
 };
 
 // Dispatch ids of the element events the dialogs bind.

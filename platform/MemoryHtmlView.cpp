@@ -23,11 +23,20 @@ public:
     {
         return node_->GetAttribute(name);
     }
+    std::unique_ptr<IHtmlElement> Parent() override
+    {
+        html::Node* parent = node_->parent;
+        if (!parent || parent->kind != html::Node::Kind::Element || parent == document_.get())
+            return nullptr;
+        return std::make_unique<MemoryElement>(document_, parent);
+    }
 
 private:
     std::shared_ptr<html::Node> document_;  // keeps the page alive while the element is in use
     html::Node* node_;
 };
+
+}  // namespace
 
 // "res://<module path>/<id>": the module and the resource id.
 bool ParseResourceUrl(const std::wstring& url, HMODULE& module, UINT& id)
@@ -43,8 +52,6 @@ bool ParseResourceUrl(const std::wstring& url, HMODULE& module, UINT& id)
     return module != nullptr && id != 0;
 }
 
-}  // namespace
-
 std::string LoadHtmlResource(HMODULE module, UINT id)
 {
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(23));  // RT_HTML
@@ -55,19 +62,24 @@ std::string LoadHtmlResource(HMODULE module, UINT id)
 
 bool MemoryHtmlView::Create(HWND, const RECT&) { return true; }
 
-bool MemoryHtmlView::Navigate(const std::wstring& url)
+std::shared_ptr<html::Node> LoadResourcePage(const std::wstring& url)
 {
     HMODULE module = nullptr;
     UINT id = 0;
-    if (!ParseResourceUrl(url, module, id))
-        return false;
-    const std::string page = LoadHtmlResource(module, id);
+    const std::string page = ParseResourceUrl(url, module, id) ? LoadHtmlResource(module, id) : std::string();
     if (page.empty())
-        return false;
-    events_.OnBeforeNavigate(url);
+        return nullptr;
     auto document = std::make_shared<html::Node>();
     document->tag = L"#document";
     html::SetInnerHtml(*document, ansi::ToWide(page));
+    return document;
+}
+
+bool MemoryHtmlView::Navigate(const std::wstring& url)
+{
+    auto document = LoadResourcePage(url);
+    if (!document || !events_.OnBeforeNavigate(url))
+        return false;
     document_ = std::move(document);
     url_ = url;
     events_.OnDocumentComplete(url);
@@ -88,7 +100,7 @@ bool MemoryHtmlView::Dispatch(html::Node* target, long dispid)
     // this one alive until the event has been delivered.
     std::shared_ptr<html::Node> page = document_;
     MemoryElement source(page, target);
-    events_.OnElementEvent(target->Id(), dispid, source);
+    events_.OnElementEvent(dispid, source);
     return true;
 }
 
@@ -103,33 +115,17 @@ bool MemoryHtmlView::Click(const std::wstring& id)
     html::Node* target = document_ ? html::FindById(*document_, id) : nullptr;
     if (!target)
         return false;
-    if (target->IsElement(L"input") && target->GetAttribute(L"type").value_or(L"") == L"checkbox")
-        target->SetFlag(L"checked", !target->HasFlag(L"checked"));
+    html::ClickDefault(*target);
     return Dispatch(target, kEventClick);
 }
 
 bool MemoryHtmlView::ClickOption(const std::wstring& listId, const std::wstring& text)
 {
     html::Node* list = document_ ? html::FindById(*document_, listId) : nullptr;
-    if (!list)
-        return false;
-    html::Node* chosen = nullptr;
-    for (auto& child : list->children) {
-        if (!child->IsElement(L"option"))
-            continue;
-        std::wstring plain;
-        for (const auto& t : child->children)
-            if (t->kind == html::Node::Kind::Text)
-                plain += t->text;
-        child->SetFlag(L"selected", false);
-        if (!chosen && plain == text)
-            chosen = child.get();
-    }
-    if (!chosen)
-        return false;
-    chosen->SetFlag(L"selected", true);
-    // The list box, not the option, is the source of the browser's event.
-    return Dispatch(list, kEventClick);
+    html::Node* chosen = list ? html::SelectOption(*list, text) : nullptr;
+    // The option is the source, as newer engines report it; the list box
+    // around it is what the page's handlers are bound to.
+    return chosen && Dispatch(chosen, kEventClick);
 }
 
 bool MemoryHtmlView::Type(const std::wstring& id, const std::wstring& text)

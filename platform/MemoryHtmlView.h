@@ -41,3 +41,7 @@ private:
 
 // The bytes of an HTML resource of a module, or empty when it has none.
 std::string LoadHtmlResource(HMODULE module, UINT id);
+// "res://<module path>/<id>": the module and the resource id.
+bool ParseResourceUrl(const std::wstring& url, HMODULE& module, UINT& id);
+// The page at a "res:" address as a document tree, or null.
+std::shared_ptr<html::Node> LoadResourcePage(const std::wstring& url);

@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <mshtml.h>
+#include <mshtmhst.h>
 #include <oleauto.h>
 
 #include <new>
@@ -57,6 +58,13 @@ public:
             text = FromBstr(value.bstrVal);
         VariantClear(&value);
         return text;
+    }
+    std::unique_ptr<IHtmlElement> Parent() override
+    {
+        ComPtr<IHTMLElement> parent;
+        if (FAILED(element_->get_parentElement(parent.Put())) || !parent)
+            return nullptr;
+        return std::make_unique<PlatformElement>(parent);
     }
 
 private:
@@ -119,16 +127,16 @@ public:
                                      UINT*) override
     {
         if (id != kEventClick && id != kEventKeyDown && id != kEventKeyUp)
-            return S_OK;
+            return DISP_E_MEMBERNOTFOUND;
         if (!params || params->cArgs < 1 || params->rgvarg[0].vt != VT_DISPATCH || !params->rgvarg[0].pdispVal)
-            return S_OK;
+            return E_INVALIDARG;
         ComPtr<IHTMLEventObj> event;
         params->rgvarg[0].pdispVal->QueryInterface(IID_IHTMLEventObj, event.PutVoid());
         ComPtr<IHTMLElement> source;
         if (!event || FAILED(event->get_srcElement(source.Put())) || !source)
             return S_OK;
         PlatformElement element(source);
-        events_.OnElementEvent(element.Id(), id, element);
+        events_.OnElementEvent(id, element);
         return S_OK;
     }
 
@@ -138,9 +146,12 @@ private:
 
 }  // namespace
 
-// The control's client and in-place site, and its DWebBrowserEvents2 sink.
+// The control's client site, in-place site and frame, its UI handler, and
+// its DWebBrowserEvents2 sink: what the platform's HTML dialogs give it.
 class PlatformHtmlSite : public IOleClientSite,
                          public IOleInPlaceSite,
+                         public IOleInPlaceFrame,
+                         public IDocHostUIHandler,
                          public IDispatch,
                          public RefCounted<PlatformHtmlSite> {
 public:
@@ -160,12 +171,17 @@ public:
         if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0,
                                    parent_, &area_)))
             return false;
+        CoverSiblings();
         browser_ = object_.As<IWebBrowser2>(IID_IWebBrowser2);
         ComPtr<IConnectionPointContainer> container =
             object_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
         if (!browser_ || !container || FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point_.Put())))
             return false;
-        return SUCCEEDED(point_->Advise(static_cast<IDispatch*>(this), &cookie_));
+        if (FAILED(point_->Advise(static_cast<IDispatch*>(this), &cookie_))) {
+            point_.Reset();
+            return false;
+        }
+        return true;
     }
 
     void Close()
@@ -174,6 +190,7 @@ public:
         if (point_)
             point_->Unadvise(cookie_);
         point_.Reset();
+        activeObject_.Reset();
         browser_.Reset();
         if (object_) {
             object_->Close(OLECLOSE_NOSAVE);
@@ -203,6 +220,24 @@ public:
         return std::make_unique<PlatformElement>(element);
     }
 
+    // The control's active object (known once it is UI-active) takes what
+    // it wants of the keyboard: Tab between the page's controls, the editing
+    // keys of its boxes, its clipboard shortcuts.
+    bool OfferKey(MSG& message)
+    {
+        return activeObject_ && activeObject_->TranslateAccelerator(&message) == S_OK;
+    }
+
+    bool Focus()
+    {
+        if (!object_)
+            return false;
+        if (activeObject_)
+            activeObject_->OnFrameWindowActivate(TRUE);
+        return SUCCEEDED(object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0,
+                                         parent_, &area_));
+    }
+
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
@@ -213,6 +248,10 @@ public:
             *out = static_cast<IOleClientSite*>(this);
         else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite))
             *out = static_cast<IOleInPlaceSite*>(this);
+        else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame))
+            *out = static_cast<IOleInPlaceFrame*>(this);
+        else if (IsEqualIID(iid, IID_IDocHostUIHandler))
+            *out = static_cast<IDocHostUIHandler*>(this);
         else if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, DIID_DWebBrowserEvents2))
             *out = static_cast<IDispatch*>(this);
         if (!*out)
@@ -235,21 +274,24 @@ public:
     HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
 
-    // IOleInPlaceSite
+    // IOleWindow, for the in-place site and the frame alike: the dialog.
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override
     {
         *window = parent_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
     HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
                                                LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override
     {
-        *frame = nullptr;
-        *document = nullptr;
+        *frame = static_cast<IOleInPlaceFrame*>(this);
+        AddRef();
+        *document = nullptr;  // no document window of its own: the frame serves
         *position = area_;
         *clip = area_;
         info->fMDIApp = FALSE;
@@ -260,12 +302,87 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override
+    {
+        activeObject_.Reset();
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
 
-    // IDispatch: DWebBrowserEvents2
+    // IOleInPlaceUIWindow and IOleInPlaceFrame: a dialog has no tool space,
+    // menus or status bar to share.
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override
+    {
+        activeObject_ = ComPtr<IOleInPlaceActiveObject>::Share(object);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+    // IDocHostUIHandler: the look of a dialog, and no context menu (its
+    // Refresh would reload a page without its fill step).
+    HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override
+    {
+        if (!info)
+            return E_POINTER;
+        info->dwFlags = kHostFlags;
+        info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                                     IOleInPlaceUIWindow*) override
+    {
+        return S_OK;  // no menus or toolbars to show
+    }
+    HRESULT STDMETHODCALLTYPE HideUI() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE UpdateUI() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD) override
+    {
+        if (key)
+            *key = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget*, IDropTarget** target) override
+    {
+        if (target)
+            *target = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override
+    {
+        if (external)
+            *external = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override
+    {
+        if (out)
+            *out = nullptr;
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** out) override
+    {
+        if (out)
+            *out = nullptr;
+        return S_FALSE;
+    }
+
+    // IDispatch: DWebBrowserEvents2, and the ambient properties of the site,
+    // of which none is ours to answer.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {
         *count = 0;
@@ -276,32 +393,81 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override
     {
-        // Both events carry the address second from last: index cArgs - 2.
-        if (!params || params->cArgs < 2)
-            return S_OK;
-        const VARIANT& url = params->rgvarg[params->cArgs - 2];
-        const std::wstring address =
-            url.vt == (VT_BYREF | VT_VARIANT) && url.pvarVal && url.pvarVal->vt == VT_BSTR
-                ? FromBstr(url.pvarVal->bstrVal)
-                : std::wstring();
-        if (id == DISPID_BEFORENAVIGATE2) {
-            events_.OnBeforeNavigate(address);
-        } else if (id == DISPID_DOCUMENTCOMPLETE && IsTopLevel(params->rgvarg[params->cArgs - 1])) {
-            AttachDocument();
-            events_.OnDocumentComplete(address);
+        switch (id) {
+        case DISPID_BEFORENAVIGATE2:
+            return params && params->cArgs == 7 ? OnBeforeNavigate2(*params) : E_INVALIDARG;
+        case DISPID_NEWWINDOW3:
+            return params && params->cArgs == 5 ? OnNewWindow3(*params) : E_INVALIDARG;
+        case DISPID_DOCUMENTCOMPLETE:
+            return params && params->cArgs == 2 ? OnDocumentComplete(*params) : E_INVALIDARG;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
-        return S_OK;
     }
 
 private:
+    static const DWORD kHostFlags = DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_NO3DOUTERBORDER |
+                                    DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_THEME;
+
+    // The arguments come last to first: BeforeNavigate2(pDisp, URL, Flags,
+    // TargetFrameName, PostData, Headers, Cancel).
+    HRESULT OnBeforeNavigate2(DISPPARAMS& params)
+    {
+        if (!IsTopLevel(params.rgvarg[6]))
+            return S_OK;  // a frame inside the page: the page and its table stay
+        if (!events_.OnBeforeNavigate(TextOf(params.rgvarg[5])))
+            SetCancel(params.rgvarg[0]);
+        return S_OK;
+    }
+
+    // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl).
+    HRESULT OnNewWindow3(DISPPARAMS& params)
+    {
+        SetCancel(params.rgvarg[3]);
+        events_.OnNewWindow(TextOf(params.rgvarg[0]));
+        return S_OK;
+    }
+
+    // DocumentComplete(pDisp, URL).
+    HRESULT OnDocumentComplete(DISPPARAMS& params)
+    {
+        if (!IsTopLevel(params.rgvarg[1]))
+            return S_OK;
+        AttachDocument();
+        events_.OnDocumentComplete(TextOf(params.rgvarg[0]));
+        return S_OK;
+    }
+
+    static std::wstring TextOf(const VARIANT& value)
+    {
+        const VARIANT* v = value.vt == (VT_BYREF | VT_VARIANT) ? value.pvarVal : &value;
+        return v && v->vt == VT_BSTR ? FromBstr(v->bstrVal) : std::wstring();
+    }
+
+    static void SetCancel(VARIANT& cancel)
+    {
+        if (cancel.vt == (VT_BYREF | VT_BOOL) && cancel.pboolVal)
+            *cancel.pboolVal = VARIANT_TRUE;
+    }
+
     bool IsTopLevel(const VARIANT& frame)
     {
-        if (frame.vt != VT_DISPATCH || !frame.pdispVal)
+        if (frame.vt != VT_DISPATCH || !frame.pdispVal || !browser_)
             return false;
         ComPtr<IUnknown> a, b;
         frame.pdispVal->QueryInterface(IID_IUnknown, a.PutVoid());
         browser_->QueryInterface(IID_IUnknown, b.PutVoid());
         return a.Get() == b.Get();
+    }
+
+    // The control's window goes above every other child of the dialog (the
+    // template's banner picture), which it covers.
+    void CoverSiblings()
+    {
+        ComPtr<IOleInPlaceObject> inPlace = object_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+        HWND window = nullptr;
+        if (inPlace && SUCCEEDED(inPlace->GetWindow(&window)) && window)
+            SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 
     void AttachDocument()
@@ -315,8 +481,8 @@ private:
         if (!container || FAILED(container->FindConnectionPoint(kHtmlDocumentEvents2, documentPoint_.Put())))
             return;
         ComPtr<DocumentEventSink> sink = ComPtr<DocumentEventSink>::Attach(new (std::nothrow) DocumentEventSink(events_));
-        if (sink)
-            documentPoint_->Advise(static_cast<IDispatch*>(sink.Get()), &documentCookie_);
+        if (!sink || FAILED(documentPoint_->Advise(static_cast<IDispatch*>(sink.Get()), &documentCookie_)))
+            documentPoint_.Reset();
     }
 
     void DetachDocument()
@@ -331,6 +497,7 @@ private:
     RECT area_;
     ComPtr<IOleObject> object_;
     ComPtr<IWebBrowser2> browser_;
+    ComPtr<IOleInPlaceActiveObject> activeObject_;
     ComPtr<IConnectionPoint> point_;
     DWORD cookie_ = 0;
     ComPtr<IConnectionPoint> documentPoint_;
@@ -344,7 +511,7 @@ PlatformHtmlView::~PlatformHtmlView() { Destroy(); }
 bool PlatformHtmlView::Create(HWND parent, const RECT& area)
 {
     Destroy();
-    site_ = new (std::nothrow) PlatformHtmlSite(events_, parent, area);
+    site_ = ComPtr<PlatformHtmlSite>::Attach(new (std::nothrow) PlatformHtmlSite(events_, parent, area));
     if (site_ && site_->Create())
         return true;
     Destroy();
@@ -360,12 +527,14 @@ std::unique_ptr<IHtmlElement> PlatformHtmlView::GetElement(const std::wstring& i
 
 void PlatformHtmlView::Destroy()
 {
-    if (site_) {
+    if (site_)
         site_->Close();
-        site_->Release();
-        site_ = nullptr;
-    }
+    site_.Reset();
 }
+
+bool PlatformHtmlView::TranslateAccelerator(MSG& message) { return site_ && site_->OfferKey(message); }
+
+bool PlatformHtmlView::Focus() { return site_ && site_->Focus(); }
 
 namespace {
 

@@ -1,8 +1,10 @@
 #pragma once
 // The platform engine: the WebBrowser control hosted in the dialog as an
-// in-place OLE object. It reports before-navigate and document-complete from
-// DWebBrowserEvents2, and element events from a sink on the document's
-// HTMLDocumentEvents2, routed by the id of the element that raised them.
+// in-place OLE object, with the frame, the UI handler (dialog look, no
+// context menu) and the keyboard routing of the platform's HTML dialogs. It
+// reports the page's own navigations and document-complete from
+// DWebBrowserEvents2, new-window requests, and element events from a sink on
+// the document's HTMLDocumentEvents2 with the element that raised them.
 // Wine has no HTML engine here, so Create fails there and the caller falls
 // back to the in-memory engine.
 #include "ComPtr.h"
@@ -21,10 +23,12 @@ public:
     bool Navigate(const std::wstring& url) override;
     std::unique_ptr<IHtmlElement> GetElement(const std::wstring& id) override;
     void Destroy() override;
+    bool TranslateAccelerator(MSG& message) override;
+    bool Focus() override;
 
 private:
     IHtmlViewEvents& events_;
-    PlatformHtmlSite* site_ = nullptr;  // a COM object; released in Destroy
+    ComPtr<PlatformHtmlSite> site_;
 };
 
 // The engine a dialog gets: the platform's where it can be created, else ours.
