@@ -71,6 +71,10 @@ BOOL CDHtmlDialog::OnInitDialog()
 {
     RECT area{};
     GetClientRect(hwnd_, &area);
+    // The view covers the whole client area: the template's own controls
+    // (a banner picture) lie under it and must not paint over the page.
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        ShowWindow(child, SW_HIDE);
     view_ = CreateHtmlView(*this, hwnd_, area);
     StartKeyboardRouting();
     LoadFromResource(firstPage_);

@@ -4,21 +4,32 @@
 
 namespace {
 
+const UINT kDestroyRetired = WM_APP + 0x51;
+const wchar_t kViewClass[] = L"NorvanePageView";
+
 class MemoryElement : public IHtmlElement {
 public:
-    MemoryElement(std::shared_ptr<html::Node> document, html::Node* node)
-        : document_(std::move(document)), node_(node)
+    MemoryElement(MemoryHtmlView& view, std::shared_ptr<html::Node> document, html::Node* node)
+        : view_(view), document_(std::move(document)), node_(node)
     {
     }
     std::wstring Id() override { return node_->Id(); }
     std::wstring GetInnerHtml() override { return html::InnerHtml(*node_); }
     bool SetInnerHtml(const std::wstring& markup) override
     {
+        view_.BeforeReplace(*node_);
         html::SetInnerHtml(*node_, markup);
+        view_.AfterChange();
         return true;
     }
     std::wstring GetOuterHtml() override { return html::OuterHtml(*node_); }
-    bool SetOuterHtml(const std::wstring& markup) override { return html::SetOuterHtml(*node_, markup); }
+    bool SetOuterHtml(const std::wstring& markup) override
+    {
+        view_.BeforeReplace(*node_);
+        const bool replaced = html::SetOuterHtml(*node_, markup);
+        view_.AfterChange();
+        return replaced;
+    }
     std::optional<std::wstring> GetAttribute(const std::wstring& name) override
     {
         return node_->GetAttribute(name);
@@ -28,13 +39,25 @@ public:
         html::Node* parent = node_->parent;
         if (!parent || parent->kind != html::Node::Kind::Element || parent == document_.get())
             return nullptr;
-        return std::make_unique<MemoryElement>(document_, parent);
+        return std::make_unique<MemoryElement>(view_, document_, parent);
     }
 
 private:
+    MemoryHtmlView& view_;
     std::shared_ptr<html::Node> document_;  // keeps the page alive while the element is in use
     html::Node* node_;
 };
+
+bool HasHandCursor(const html::Node* node)
+{
+    for (const html::Node* n = node; n; n = n->parent) {
+        if (html::StyleValue(*n, L"cursor") == L"hand" || html::StyleValue(*n, L"cursor") == L"pointer")
+            return true;
+        if (n->IsElement(L"a") && n->GetAttribute(L"href"))
+            return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -60,7 +83,178 @@ std::string LoadHtmlResource(HMODULE module, UINT id)
     return bytes ? std::string(bytes, SizeofResource(module, resource)) : std::string();
 }
 
-bool MemoryHtmlView::Create(HWND, const RECT&) { return true; }
+bool MemoryHtmlView::Create(HWND parent, const RECT& area)
+{
+    width_ = area.right - area.left;
+    if (!parent)
+        return true;
+    static const ATOM registered = [] {
+        WNDCLASSW type{};
+        type.lpfnWndProc = WindowProc;
+        type.hInstance = GetModuleHandleW(nullptr);
+        type.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        type.lpszClassName = kViewClass;
+        return RegisterClassW(&type);
+    }();
+    (void)registered;
+    // A control parent: the dialog's Tab and arrow keys reach the page's controls.
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                              area.left, area.top, width_, area.bottom - area.top, parent, nullptr,
+                              GetModuleHandleW(nullptr), this);
+    if (!window_)
+        return false;
+    // Above the dialog's other children (the template's banner), which it covers.
+    SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    controls_ = std::make_unique<html::PageControls>(window_, fonts_,
+                                                     [this](html::Node& node, long dispid) { Dispatch(&node, dispid); });
+    return true;
+}
+
+void MemoryHtmlView::Destroy()
+{
+    controls_.reset();
+    if (window_) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    document_.reset();
+    layout_ = html::PageLayout{};
+}
+
+HWND MemoryHtmlView::ControlOf(const std::wstring& id) const
+{
+    html::Node* node = document_ ? html::FindById(*document_, id) : nullptr;
+    return node && controls_ ? controls_->WindowOf(node) : nullptr;
+}
+
+void MemoryHtmlView::BeforeReplace(const html::Node& node)
+{
+    if (controls_) {
+        controls_->Retire(node);
+        PostMessageW(window_, kDestroyRetired, 0, 0);
+    }
+}
+
+void MemoryHtmlView::AfterChange() { Relayout(); }
+
+void MemoryHtmlView::Relayout()
+{
+    layout_ = document_ ? html::LayOutPage(*document_, width_, measure_) : html::PageLayout{};
+    if (controls_)
+        controls_->Update(layout_);
+    if (window_)
+        InvalidateRect(window_, nullptr, FALSE);
+}
+
+void MemoryHtmlView::Paint()
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window_, &ps);
+    RECT area{};
+    GetClientRect(window_, &area);
+    // Drawn off screen first and put there whole: no flicker on a page switch.
+    HDC buffer = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, area.right, area.bottom);
+    HGDIOBJ old = SelectObject(buffer, bitmap);
+    html::PaintPage(buffer, area, layout_, fonts_);
+    BitBlt(dc, 0, 0, area.right, area.bottom, buffer, 0, 0, SRCCOPY);
+    SelectObject(buffer, old);
+    DeleteObject(bitmap);
+    DeleteDC(buffer);
+    EndPaint(window_, &ps);
+}
+
+// A click on a drawn element raises click on it; one inside a link then
+// hands the link's address to the host, which shows a page of ours or
+// passes anything else to the system.
+void MemoryHtmlView::OnClickAt(POINT at)
+{
+    html::Node* target = const_cast<html::Node*>(layout_.ElementAt(at));
+    if (!target)
+        return;
+    const html::Node* link = html::Enclosing(target, L"a");
+    const std::wstring href = link ? link->GetAttribute(L"href").value_or(L"") : L"";
+    const std::wstring frame = link ? link->GetAttribute(L"target").value_or(L"") : L"";
+    Dispatch(target, kEventClick);
+    if (href.empty())
+        return;
+    if (!frame.empty())
+        events_.OnNewWindow(href);
+    else if (_wcsnicmp(href.c_str(), L"res:", 4) == 0)
+        Navigate(href);
+    else
+        events_.OnBeforeNavigate(href);  // not a page: the host hands it on
+}
+
+bool MemoryHtmlView::SetCursorFor(HWND over)
+{
+    const html::Node* node = nullptr;
+    if (over == window_) {
+        POINT at{};
+        GetCursorPos(&at);
+        ScreenToClient(window_, &at);
+        node = layout_.ElementAt(at);
+    } else if (controls_) {
+        node = controls_->NodeOf(over);
+    }
+    if (!HasHandCursor(node))
+        return false;
+    SetCursor(LoadCursor(nullptr, IDC_HAND));
+    return true;
+}
+
+LRESULT CALLBACK MemoryHtmlView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* view = static_cast<MemoryHtmlView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        view->window_ = window;  // before CreateWindowEx returns: its messages come first
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+    }
+    auto* self = reinterpret_cast<MemoryHtmlView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self ? self->OnMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT MemoryHtmlView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // the paint covers it all
+    case WM_LBUTTONUP:
+        OnClickAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_SETCURSOR:
+        if (SetCursorFor(reinterpret_cast<HWND>(wParam)))
+            return TRUE;
+        break;
+    case WM_COMMAND:
+        if (controls_ && controls_->OnCommand(wParam, lParam))
+            return 0;
+        break;
+    case WM_DRAWITEM:
+        if (controls_ && controls_->OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam)))
+            return TRUE;
+        break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+        if (HBRUSH brush = controls_ ? controls_->OnColor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))
+                                     : nullptr)
+            return reinterpret_cast<LRESULT>(brush);
+        break;
+    case kDestroyRetired:
+        if (controls_)
+            controls_->DestroyRetired();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
 
 std::shared_ptr<html::Node> LoadResourcePage(const std::wstring& url)
 {
@@ -80,7 +274,12 @@ bool MemoryHtmlView::Navigate(const std::wstring& url)
     auto document = LoadResourcePage(url);
     if (!document || !events_.OnBeforeNavigate(url))
         return false;
+    if (controls_) {
+        controls_->RetireAll();
+        PostMessageW(window_, kDestroyRetired, 0, 0);
+    }
     document_ = std::move(document);
+    Relayout();
     url_ = url;
     events_.OnDocumentComplete(url);
     return true;
@@ -91,7 +290,7 @@ std::unique_ptr<IHtmlElement> MemoryHtmlView::GetElement(const std::wstring& id)
     html::Node* node = document_ ? html::FindById(*document_, id) : nullptr;
     if (!node)
         return nullptr;
-    return std::make_unique<MemoryElement>(document_, node);
+    return std::make_unique<MemoryElement>(*this, document_, node);
 }
 
 bool MemoryHtmlView::Dispatch(html::Node* target, long dispid)
@@ -99,7 +298,7 @@ bool MemoryHtmlView::Dispatch(html::Node* target, long dispid)
     // The page may change under the handler (a tab loads another one): keep
     // this one alive until the event has been delivered.
     std::shared_ptr<html::Node> page = document_;
-    MemoryElement source(page, target);
+    MemoryElement source(*this, page, target);
     events_.OnElementEvent(dispid, source);
     return true;
 }
@@ -116,6 +315,8 @@ bool MemoryHtmlView::Click(const std::wstring& id)
     if (!target)
         return false;
     html::ClickDefault(*target);
+    if (controls_)
+        controls_->Refresh(target);
     return Dispatch(target, kEventClick);
 }
 
@@ -123,6 +324,8 @@ bool MemoryHtmlView::ClickOption(const std::wstring& listId, const std::wstring&
 {
     html::Node* list = document_ ? html::FindById(*document_, listId) : nullptr;
     html::Node* chosen = list ? html::SelectOption(*list, text) : nullptr;
+    if (chosen && controls_)
+        controls_->Refresh(list);
     // The option is the source, as newer engines report it; the list box
     // around it is what the page's handlers are bound to.
     return chosen && Dispatch(chosen, kEventClick);
@@ -134,5 +337,7 @@ bool MemoryHtmlView::Type(const std::wstring& id, const std::wstring& text)
     if (!box || !box->IsElement(L"input"))
         return false;
     box->SetAttribute(L"value", text);
+    if (controls_)
+        controls_->Refresh(box);
     return true;
 }

@@ -1,24 +1,36 @@
 #pragma once
-// The in-memory engine: loads pages from the program's HTML resources by their
+// Our own page engine, for where the platform has no HTML engine (Wine
+// without Gecko): it loads pages from the program's HTML resources by their
 // "res://<module path>/<id>" address, keeps the document as an html::Node
-// tree, and lets code raise click, key-down and key-up on an element as a
-// person would (a click toggles a check box, or selects an option, before
-// the handlers run). Navigation completes before Navigate returns.
+// tree, lays it out from its mark-up, draws it double-buffered with GDI and
+// places native controls for its form elements. A click on a drawn element
+// raises click on it; controls raise click, key down and key up; links go
+// to the host. Navigation completes before Navigate returns. Code can act
+// on the page as a person would (a click turns a check box, or selects an
+// option, before the handlers run); without a parent window the engine
+// keeps its document and layout but shows nothing.
+#include <memory>
 #include <vector>
 
 #include "HtmlDom.h"
 #include "HtmlView.h"
+#include "PageControls.h"
+#include "PageLayout.h"
+#include "PagePainter.h"
 
 class MemoryHtmlView : public IHtmlView {
 public:
     explicit MemoryHtmlView(IHtmlViewEvents& events) : events_(events) {}
+    ~MemoryHtmlView() override { Destroy(); }
+    MemoryHtmlView(const MemoryHtmlView&) = delete;
+    MemoryHtmlView& operator=(const MemoryHtmlView&) = delete;
 
     bool Create(HWND parent, const RECT& area) override;
     bool Navigate(const std::wstring& url) override;
     std::unique_ptr<IHtmlElement> GetElement(const std::wstring& id) override;
-    void Destroy() override { document_.reset(); }
+    void Destroy() override;
 
-    // What a person does on the page.
+    // What a person does on the page, said in element ids.
     bool Click(const std::wstring& id);
     bool KeyDown(const std::wstring& id) { return Raise(id, kEventKeyDown); }
     bool KeyUp(const std::wstring& id) { return Raise(id, kEventKeyUp); }
@@ -29,14 +41,35 @@ public:
 
     const std::wstring& Url() const { return url_; }
     html::Node* Document() { return document_.get(); }
+    const html::PageLayout& Layout() const { return layout_; }
+    HWND Window() const { return window_; }
+    // The window of a form element's control, or null.
+    HWND ControlOf(const std::wstring& id) const;
+
+    // For the page's elements: the mark-up under this node is about to be
+    // replaced, and the page has changed.
+    void BeforeReplace(const html::Node& node);
+    void AfterChange();
 
 private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Relayout();
+    void Paint();
+    void OnClickAt(POINT at);
+    bool SetCursorFor(HWND over);
     bool Raise(const std::wstring& id, long dispid);
     bool Dispatch(html::Node* target, long dispid);
 
     IHtmlViewEvents& events_;
     std::shared_ptr<html::Node> document_;
     std::wstring url_;
+    HWND window_ = nullptr;
+    int width_ = 0;
+    html::FontCache fonts_;
+    html::GdiMeasure measure_{fonts_};
+    html::PageLayout layout_;
+    std::unique_ptr<html::PageControls> controls_;
 };
 
 // The bytes of an HTML resource of a module, or empty when it has none.

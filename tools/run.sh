@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # The main job: sets up a fresh Debian machine, builds Norvane, installs it
-# with its installer into a fresh Wine prefix, switches the guard and all four
-# kinds of cleaning on, white-lists one site, and replays a short browsing
-# session through a stand-in browser window on the registered guard.
+# with its installer into a fresh Wine prefix and then uses it as a person
+# would, with real clicks and key presses only (PanelDriver.exe sends them
+# through the window system): on the control panel it ticks the four kinds
+# of cleaning, white-lists example.org, saves the list and switches the guard
+# on from the tray menu; then it browses through a stand-in browser window on
+# the registered guard and opens Statistics. A picture of the panel is saved
+# after each step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh >&2
@@ -29,11 +33,23 @@ wine "$bin/NorvaneSetup.exe" /S
 folder=$(wine reg query 'HKLM\Software\Norvane' /v AppPath | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
 echo "   installed in: $folder"
 
-echo "== Switching the guard and the four kinds of cleaning on; white-listing example.org"
-for value in BHOEnabled RemoveCookies RemoveCache RemoveLastTyped RemoveHistory; do
-  wine reg add 'HKLM\Software\Norvane' /v "$value" /t REG_DWORD /d 1 /f >/dev/null
-done
-printf 'example.org\r\n' > "$(wine winepath.exe -u "$folder\\WhiteList.txt" | tr -d '\r')"
+shots=$PWD/build/$preset/session
+rm -rf "$shots"; mkdir -p "$shots"
+winshots=$(wine winepath.exe -w "$shots" | tr -d '\r')
+drive() { wine "$bin/PanelDriver.exe" "$@"; }
+
+echo "== Starting the control panel (the first start shows its window)"
+wine "$folder\\Norvane.exe" &
+drive wait shot "$winshots\\1-options.bmp"
+
+echo "== Options: ticking Remove History Entries, Cookies, Temporary Internet Files, Last Type Url(s)"
+drive check 2 check 3 check 4 check 5 shot "$winshots\\2-options-ticked.bmp"
+
+echo "== White List: typing example.org into the Url box, Add, Save List"
+drive tab WhiteList text type example.org button Add button "Save List" shot "$winshots\\3-white-list-saved.bmp"
+
+echo "== Done hides the panel to the tray; its tray menu's Enable Norvane switches the guard on"
+drive button Done tray-menu keys DOWN keys RETURN
 
 echo "== Browsing (GuardHost.exe is the browser window here: before each page it"
 echo "   leaves the traces a browser would leave for it, then fires the navigation;"
@@ -43,3 +59,12 @@ wine "$bin/GuardHost.exe" --leave-traces \
   http://www.example.org/news/today.html \
   https://shop.example.net/cart?item=7 \
   http://www.example.com/contact.html
+
+echo "== Back from the tray (a double click on its icon): Statistics"
+drive tray-open wait tab Statistics shot "$winshots\\4-statistics.bmp"
+drive tab Help shot "$winshots\\5-help.bmp"
+python3 tools/bmp-to-png.py "$shots"/*.bmp
+rm -f "$shots"/*.bmp
+echo
+echo "The panel after each step:"
+for picture in "$shots"/*.png; do echo "   $picture"; done

@@ -1,0 +1,342 @@
+#include "PageControls.h"
+
+#include <algorithm>
+
+#include "HtmlView.h"
+
+namespace html {
+
+namespace {
+
+const wchar_t kOwnerProperty[] = L"Norvane.PageControls";
+const wchar_t kOldProcProperty[] = L"Norvane.OldProc";
+
+std::wstring OptionText(const Node& option)
+{
+    std::wstring text;
+    for (const auto& child : option.children)
+        if (child->kind == Node::Kind::Text)
+            text += child->text;
+    return text;
+}
+
+std::vector<Node*> Options(Node& list)
+{
+    std::vector<Node*> options;
+    for (auto& child : list.children)
+        if (child->IsElement(L"option"))
+            options.push_back(child.get());
+    return options;
+}
+
+bool Contains(const Node& subtree, const Node* node)
+{
+    for (const Node* n = node; n; n = n->parent)
+        if (n == &subtree)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+PageControls::PageControls(HWND parent, FontCache& fonts, EventSink sink)
+    : parent_(parent), fonts_(fonts), sink_(std::move(sink))
+{
+}
+
+PageControls::~PageControls()
+{
+    RetireAll();
+    DestroyRetired();
+}
+
+void PageControls::Update(const PageLayout& layout)
+{
+    HWND previous = HWND_TOP;
+    for (const PageControl& placed : layout.controls) {
+        HWND window = WindowOf(placed.node);
+        if (!window) {
+            window = Make(placed);
+            if (!window)
+                continue;
+            const COLORREF back = BackgroundAt(layout, placed.rect);
+            controls_.push_back({placed.node, placed.kind, window, back, CreateSolidBrush(back)});
+            Show(controls_.back());
+        }
+        // Page order is z-order, which is the dialog's Tab order.
+        // Painted anew where it lands: a control moved before its first paint
+        // would otherwise bring the old place's pixels along.
+        SetWindowPos(window, previous, placed.rect.left, placed.rect.top, placed.rect.right - placed.rect.left,
+                     placed.rect.bottom - placed.rect.top, SWP_NOACTIVATE | SWP_NOCOPYBITS);
+        InvalidateRect(window, nullptr, TRUE);
+        previous = window;
+    }
+}
+
+HWND PageControls::Make(const PageControl& placed)
+{
+    const wchar_t* type = L"BUTTON";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    DWORD extended = 0;
+    std::wstring text;
+    switch (placed.kind) {
+    case ControlKind::CheckBox:
+        style |= BS_AUTOCHECKBOX;
+        break;
+    case ControlKind::Button:
+        style |= BS_OWNERDRAW;
+        text = placed.node->GetAttribute(L"value").value_or(L"");
+        break;
+    case ControlKind::ListBox:
+        type = L"LISTBOX";
+        style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+        extended = WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::TextBox:
+        type = L"EDIT";
+        style |= ES_AUTOHSCROLL;
+        extended = WS_EX_CLIENTEDGE;
+        break;
+    }
+    HWND window = CreateWindowExW(extended, type, text.c_str(), style, placed.rect.left, placed.rect.top,
+                                  placed.rect.right - placed.rect.left, placed.rect.bottom - placed.rect.top, parent_,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window)
+        return nullptr;
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
+    SetPropW(window, kOwnerProperty, this);
+    SetPropW(window, kOldProcProperty,
+             reinterpret_cast<HANDLE>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc))));
+    return window;
+}
+
+void PageControls::Show(const Control& control)
+{
+    refreshing_ = true;
+    switch (control.kind) {
+    case ControlKind::CheckBox:
+        SendMessageW(control.window, BM_SETCHECK, control.node->HasFlag(L"checked") ? BST_CHECKED : BST_UNCHECKED, 0);
+        break;
+    case ControlKind::ListBox: {
+        SendMessageW(control.window, LB_RESETCONTENT, 0, 0);
+        int selected = -1;
+        for (Node* option : Options(*control.node)) {
+            const LRESULT index =
+                SendMessageW(control.window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(OptionText(*option).c_str()));
+            if (option->HasFlag(L"selected"))
+                selected = static_cast<int>(index);
+        }
+        SendMessageW(control.window, LB_SETCURSEL, selected, 0);
+        break;
+    }
+    case ControlKind::TextBox:
+        SetWindowTextW(control.window, control.node->GetAttribute(L"value").value_or(L"").c_str());
+        break;
+    case ControlKind::Button:
+        SetWindowTextW(control.window, control.node->GetAttribute(L"value").value_or(L"").c_str());
+        break;
+    }
+    refreshing_ = false;
+}
+
+void PageControls::ReadBack(const Control& control)
+{
+    switch (control.kind) {
+    case ControlKind::CheckBox:
+        control.node->SetFlag(L"checked", SendMessageW(control.window, BM_GETCHECK, 0, 0) == BST_CHECKED);
+        break;
+    case ControlKind::ListBox: {
+        const LRESULT selected = SendMessageW(control.window, LB_GETCURSEL, 0, 0);
+        const std::vector<Node*> options = Options(*control.node);
+        for (std::size_t i = 0; i < options.size(); ++i)
+            options[i]->SetFlag(L"selected", static_cast<LRESULT>(i) == selected);
+        break;
+    }
+    case ControlKind::TextBox: {
+        const int length = GetWindowTextLengthW(control.window);
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(control.window, &text[0], length + 1)));
+        control.node->SetAttribute(L"value", text);
+        break;
+    }
+    case ControlKind::Button:
+        break;
+    }
+}
+
+void PageControls::Forget(std::vector<Control>::iterator which)
+{
+    ShowWindow(which->window, SW_HIDE);
+    RemovePropW(which->window, kOwnerProperty);
+    retired_.push_back(which->window);
+    DeleteObject(which->brush);
+    controls_.erase(which);
+}
+
+void PageControls::Retire(const Node& subtree)
+{
+    for (auto c = controls_.begin(); c != controls_.end();) {
+        if (Contains(subtree, c->node)) {
+            const auto at = c - controls_.begin();
+            Forget(c);
+            c = controls_.begin() + at;
+        } else {
+            ++c;
+        }
+    }
+}
+
+void PageControls::RetireAll()
+{
+    while (!controls_.empty())
+        Forget(controls_.begin());
+}
+
+void PageControls::DestroyRetired()
+{
+    for (HWND window : retired_) {
+        auto old = reinterpret_cast<WNDPROC>(GetPropW(window, kOldProcProperty));
+        if (old)
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        RemovePropW(window, kOldProcProperty);
+        DestroyWindow(window);
+    }
+    retired_.clear();
+}
+
+PageControls::Control* PageControls::Find(HWND window)
+{
+    for (Control& control : controls_)
+        if (control.window == window)
+            return &control;
+    return nullptr;
+}
+
+Node* PageControls::NodeOf(HWND window) const
+{
+    for (const Control& control : controls_)
+        if (control.window == window)
+            return control.node;
+    return nullptr;
+}
+
+HWND PageControls::WindowOf(const Node* node) const
+{
+    for (const Control& control : controls_)
+        if (control.node == node)
+            return control.window;
+    return nullptr;
+}
+
+void PageControls::Refresh(const Node* node)
+{
+    for (const Control& control : controls_)
+        if (control.node == node)
+            Show(control);
+}
+
+bool PageControls::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    Control* control = Find(reinterpret_cast<HWND>(lParam));
+    if (!control)
+        return false;
+    const WORD code = HIWORD(wParam);
+    if (code == EN_CHANGE && !refreshing_)
+        ReadBack(*control);
+    if (code == BN_CLICKED && (control->kind == ControlKind::CheckBox || control->kind == ControlKind::Button)) {
+        ReadBack(*control);
+        sink_(*control->node, kEventClick);
+    }
+    return true;
+}
+
+// Buttons in the colours and font their style names.
+bool PageControls::OnDrawItem(const DRAWITEMSTRUCT& item)
+{
+    Control* control = Find(item.hwndItem);
+    if (!control)
+        return false;
+    const COLORREF back = ParseColor(StyleValue(*control->node, L"background-color"), GetSysColor(COLOR_BTNFACE));
+    const COLORREF fore = ParseColor(StyleValue(*control->node, L"color"), GetSysColor(COLOR_BTNTEXT));
+    RECT rect = item.rcItem;
+    SetBkColor(item.hDC, back);
+    ExtTextOutW(item.hDC, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    DrawEdge(item.hDC, &rect, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    wchar_t text[256] = {};
+    GetWindowTextW(item.hwndItem, text, 256);
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, fore);
+    if (pressed)
+        OffsetRect(&rect, 1, 1);
+    DrawTextW(item.hDC, text, -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = item.rcItem;
+        InflateRect(&focus, -3, -3);
+        SetTextColor(item.hDC, RGB(0, 0, 0));
+        DrawFocusRect(item.hDC, &focus);
+    }
+    return true;
+}
+
+HBRUSH PageControls::OnColor(HWND window, HDC dc)
+{
+    Control* control = Find(window);
+    if (!control)
+        return nullptr;
+    if (control->kind == ControlKind::CheckBox) {
+        SetBkColor(dc, control->back);
+        return control->brush;
+    }
+    SetTextColor(dc, ParseColor(StyleValue(*control->node, L"color"), GetSysColor(COLOR_WINDOWTEXT)));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return GetSysColorBrush(COLOR_WINDOW);
+}
+
+COLORREF PageControls::BackgroundAt(const PageLayout& layout, const RECT& rect)
+{
+    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    COLORREF color = layout.background;
+    for (const PageFill& fill : layout.fills)
+        if (PtInRect(&fill.rect, centre))
+            color = fill.color;
+    return color;
+}
+
+// Key events of list and text boxes, and a list box's click: raised on the
+// control's node as the platform's engine raises them. The old procedure is
+// fetched first: a handler may retire this very control.
+LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto old = reinterpret_cast<WNDPROC>(GetPropW(window, kOldProcProperty));
+    auto* self = static_cast<PageControls*>(GetPropW(window, kOwnerProperty));
+    Control* control = self ? self->Find(window) : nullptr;
+    if (!control || !old)
+        return old ? CallWindowProcW(old, window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+    Node& node = *control->node;
+    const ControlKind kind = control->kind;
+    const bool keyed = kind == ControlKind::ListBox || kind == ControlKind::TextBox;
+    if (message == WM_KEYDOWN && keyed)
+        self->sink_(node, kEventKeyDown);
+    const LRESULT result = CallWindowProcW(old, window, message, wParam, lParam);
+    control = self->Find(window);  // still ours after the default handling?
+    if (!control)
+        return result;
+    if (kind == ControlKind::ListBox && (message == WM_KEYUP || message == WM_LBUTTONUP)) {
+        self->ReadBack(*control);
+        if (message == WM_KEYUP) {
+            self->sink_(node, kEventKeyUp);
+        } else {
+            // The option under the click is the source, as newer engines report it.
+            const LRESULT selected = SendMessageW(window, LB_GETCURSEL, 0, 0);
+            const std::vector<Node*> options = Options(node);
+            Node* source = selected >= 0 && selected < static_cast<LRESULT>(options.size()) ? options[selected] : &node;
+            self->sink_(*source, kEventClick);
+        }
+    } else if (message == WM_KEYUP && kind == ControlKind::TextBox) {
+        self->sink_(node, kEventKeyUp);
+    }
+    return result;
+}
+
+}  // namespace html

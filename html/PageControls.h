@@ -1,0 +1,72 @@
+#pragma once
+// The form controls of a laid-out page as native child windows of the view:
+// check boxes, buttons in the page's own colours, list boxes and text boxes,
+// created in page order so that Tab and Shift+Tab follow it. The page's
+// nodes hold the state: what a person changes in a control is written back
+// to its node at once (CHECKED, value, selected), so the mark-up reads what
+// the screen shows.
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+#include "PageLayout.h"
+#include "PagePainter.h"
+
+namespace html {
+
+class PageControls {
+public:
+    // Raised on a control's node: click, key down, key up.
+    using EventSink = std::function<void(Node& node, long dispid)>;
+
+    PageControls(HWND parent, FontCache& fonts, EventSink sink);
+    ~PageControls();
+    PageControls(const PageControls&) = delete;
+    PageControls& operator=(const PageControls&) = delete;
+
+    // Windows for the layout's controls: new ones for new nodes, the others
+    // moved; all in page order.
+    void Update(const PageLayout& layout);
+    // The controls of this node and the nodes under it, which are about to
+    // be replaced: hidden now and destroyed once the message that may be
+    // running in one of them has returned.
+    void Retire(const Node& subtree);
+    void RetireAll();
+    void DestroyRetired();
+
+    Node* NodeOf(HWND window) const;
+    HWND WindowOf(const Node* node) const;
+    // The control shows its node's state again (after code changed it).
+    void Refresh(const Node* node);
+
+    // Messages of the parent for its controls; true when handled.
+    bool OnCommand(WPARAM wParam, LPARAM lParam);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    HBRUSH OnColor(HWND control, HDC dc);
+
+private:
+    struct Control {
+        Node* node;
+        ControlKind kind;
+        HWND window;
+        COLORREF back;  // the page's colour behind it
+        HBRUSH brush;
+    };
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    Control* Find(HWND window);
+    HWND Make(const PageControl& control);
+    void Show(const Control& control);
+    void ReadBack(const Control& control);
+    static COLORREF BackgroundAt(const PageLayout& layout, const RECT& rect);
+    void Forget(std::vector<Control>::iterator which);
+
+    HWND parent_;
+    FontCache& fonts_;
+    EventSink sink_;
+    std::vector<Control> controls_;
+    std::vector<HWND> retired_;
+    bool refreshing_ = false;
+};
+
+}  // namespace html

@@ -1,0 +1,94 @@
+#pragma once
+// Lays out a page from its mark-up, the way the platform's engine lays out
+// such pages in quirks mode: the body's margins and colour, tables with
+// fixed and per-cent sizes, cell padding and spacing, colspan, alignment and
+// nowrap, font faces, the seven font sizes, bold, colours, rules, line
+// breaks and wrapped text, and form controls as boxes of their own size.
+// Nothing in it knows our pages: a changed page lays out anew.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "HtmlDom.h"
+
+namespace html {
+
+struct FontSpec {
+    std::wstring face;
+    int pixels = 16;
+    bool bold = false;
+    bool underline = false;
+    bool operator<(const FontSpec& o) const
+    {
+        return std::tie(face, pixels, bold, underline) < std::tie(o.face, o.pixels, o.bold, o.underline);
+    }
+};
+
+struct FontMetrics {
+    int ascent = 0;
+    int descent = 0;
+    int averageWidth = 0;
+};
+
+// Text measuring, from the drawing engine's own fonts.
+class TextMeasure {
+public:
+    virtual ~TextMeasure() = default;
+    virtual int Width(const FontSpec& font, const std::wstring& text) = 0;
+    virtual FontMetrics Metrics(const FontSpec& font) = 0;
+};
+
+enum class ControlKind { CheckBox, Button, ListBox, TextBox };
+
+struct PageFill {
+    RECT rect;
+    COLORREF color;
+};
+
+struct PageText {
+    std::wstring text;
+    RECT rect;  // the run's box; its baseline is rect.top + ascent
+    FontSpec font;
+    COLORREF color;
+    const Node* element;  // the innermost element around the text
+};
+
+struct PageControl {
+    Node* node;
+    ControlKind kind;
+    RECT rect;  // the control's own window, margins left out
+    FontSpec font;
+};
+
+// The element boxes, in document order (a parent before its children).
+struct PageBox {
+    const Node* node;
+    RECT rect;
+};
+
+struct PageLayout {
+    COLORREF background = RGB(255, 255, 255);
+    std::vector<PageFill> fills;  // backgrounds and rules, painted in order
+    std::vector<PageText> texts;
+    std::vector<PageControl> controls;  // in page (and Tab) order
+    std::vector<PageBox> boxes;
+    SIZE extent{};
+
+    // The box of the first element with this id (of an inline element, the
+    // union of its text), if it has one.
+    std::optional<RECT> BoxOf(const std::wstring& id) const;
+    // The innermost element at this point: text first, then boxes.
+    const Node* ElementAt(POINT at) const;
+};
+
+// "#rrggbb", "rrggbb" or a colour name; the fallback when it is none.
+COLORREF ParseColor(const std::wstring& text, COLORREF fallback);
+// The value of one property in a style attribute ("a:b; c:d"), or empty.
+std::wstring StyleValue(const Node& element, const wchar_t* property);
+
+PageLayout LayOutPage(Node& document, int width, TextMeasure& measure);
+
+}  // namespace html

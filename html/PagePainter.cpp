@@ -1,0 +1,68 @@
+#include "PagePainter.h"
+
+namespace html {
+
+FontCache::~FontCache()
+{
+    for (auto& font : fonts_)
+        DeleteObject(font.second);
+}
+
+HFONT FontCache::Get(const FontSpec& spec)
+{
+    auto found = fonts_.find(spec);
+    if (found != fonts_.end())
+        return found->second;
+    // A negative height asks for the em size in pixels, as a style's font size means.
+    HFONT font = CreateFontW(-spec.pixels, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, spec.underline, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, spec.face.c_str());
+    if (!font)
+        font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    fonts_[spec] = font;
+    return font;
+}
+
+GdiMeasure::GdiMeasure(FontCache& fonts) : fonts_(fonts), dc_(CreateCompatibleDC(nullptr)) {}
+
+GdiMeasure::~GdiMeasure() { DeleteDC(dc_); }
+
+int GdiMeasure::Width(const FontSpec& font, const std::wstring& text)
+{
+    SelectObject(dc_, fonts_.Get(font));
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+FontMetrics GdiMeasure::Metrics(const FontSpec& font)
+{
+    auto found = metrics_.find(font);
+    if (found != metrics_.end())
+        return found->second;
+    SelectObject(dc_, fonts_.Get(font));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc_, &tm);
+    const FontMetrics metrics{tm.tmAscent, tm.tmDescent, tm.tmAveCharWidth};
+    metrics_[font] = metrics;
+    return metrics;
+}
+
+void PaintPage(HDC dc, const RECT& area, const PageLayout& layout, FontCache& fonts)
+{
+    auto fill = [dc](const RECT& rect, COLORREF color) {
+        SetBkColor(dc, color);
+        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);  // a solid fill without a brush
+    };
+    fill(area, layout.background);
+    for (const PageFill& f : layout.fills)
+        fill(f.rect, f.color);
+    SetBkMode(dc, TRANSPARENT);
+    for (const PageText& text : layout.texts) {
+        SelectObject(dc, fonts.Get(text.font));
+        SetTextColor(dc, text.color);
+        TextOutW(dc, text.rect.left, text.rect.top, text.text.c_str(), static_cast<int>(text.text.size()));
+    }
+}
+
+}  // namespace html

@@ -1,0 +1,45 @@
+#pragma once
+// Draws a laid-out page with GDI in the fonts and colours its mark-up names;
+// a face the system lacks falls back to the nearest one the font mapper
+// finds, as in a browser.
+#include <windows.h>
+
+#include <map>
+
+#include "PageLayout.h"
+
+namespace html {
+
+// The fonts a page uses, made once and kept for the life of the view.
+class FontCache {
+public:
+    FontCache() = default;
+    ~FontCache();
+    FontCache(const FontCache&) = delete;
+    FontCache& operator=(const FontCache&) = delete;
+    HFONT Get(const FontSpec& spec);
+
+private:
+    std::map<FontSpec, HFONT> fonts_;
+};
+
+// Measures text in those fonts on a memory device context.
+class GdiMeasure : public TextMeasure {
+public:
+    explicit GdiMeasure(FontCache& fonts);
+    ~GdiMeasure() override;
+    GdiMeasure(const GdiMeasure&) = delete;
+    GdiMeasure& operator=(const GdiMeasure&) = delete;
+    int Width(const FontSpec& font, const std::wstring& text) override;
+    FontMetrics Metrics(const FontSpec& font) override;
+
+private:
+    FontCache& fonts_;
+    HDC dc_;
+    std::map<FontSpec, FontMetrics> metrics_;
+};
+
+// Paints the page's backgrounds, rules and text into the device context.
+void PaintPage(HDC dc, const RECT& area, const PageLayout& layout, FontCache& fonts);
+
+}  // namespace html
