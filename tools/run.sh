@@ -49,7 +49,8 @@ echo "== White List: typing example.org into the Url box, Add, Save List"
 drive tab WhiteList text type example.org button Add button "Save List" shot "$winshots\\3-white-list-saved.bmp"
 
 echo "== Done hides the panel to the tray; its tray menu's Enable Norvane switches the guard on"
-drive button Done tray-menu keys DOWN keys RETURN
+drive button Done wait-hidden tray-menu keys DOWN keys RETURN
+echo "   guard switched on: BHOEnabled = $(wine reg query 'HKLM\Software\Norvane' /v BHOEnabled | tr -d '\r' | sed -n 's/.*REG_DWORD *//p')"
 
 echo "== Browsing (GuardHost.exe is the browser window here: before each page it"
 echo "   leaves the traces a browser would leave for it, then fires the navigation;"

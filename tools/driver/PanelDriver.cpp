@@ -11,6 +11,7 @@
 //   PanelDriver.exe shot file.bmp             a picture of the window's client area
 //   PanelDriver.exe tray-menu                 a right click on the panel's tray icon
 //   PanelDriver.exe tray-open                 a double click on it
+//   PanelDriver.exe wait-hidden               the window has left the screen
 // Commands chain: PanelDriver.exe wait tab WhiteList shot a.bmp. Exits 1 at
 // the first command that finds nothing to act on.
 #include <windows.h>
@@ -51,8 +52,20 @@ int main(int argc, char** argv)
                 Sleep(100);
             if (!icon)
                 return Fail("no tray icon");
-            command == "tray-menu" ? panel_input::RightClick(icon) : panel_input::DoubleClick(icon);
-            panel_input::Settle(800);
+            if (command == "tray-menu") {
+                panel_input::RightClick(icon);
+                if (!panel_input::WaitUntil([](HWND) { return panel_input::OpenMenu() != nullptr; }, nullptr, 10000))
+                    return Fail("the tray menu did not open");
+            } else {
+                panel_input::DoubleClick(icon);
+            }
+            panel_input::Settle(400);
+            continue;
+        }
+        if (command == "wait-hidden") {
+            if (!panel_input::WaitUntil([](HWND p) { return p && !IsWindowVisible(p); }, panel, 15000))
+                return Fail("the window stayed on screen");
+            panel_input::Settle(400, panel);
             continue;
         }
         if (command == "wait") {
@@ -60,7 +73,7 @@ int main(int argc, char** argv)
             if (!panel)
                 return Fail("the panel's window did not come on screen");
             SetForegroundWindow(panel);
-            panel_input::Settle();
+            panel_input::Settle(400, panel);
             continue;
         }
         const bool needsWindow = command != "type" && command != "keys";
@@ -105,7 +118,7 @@ int main(int argc, char** argv)
         }
         if (!done)
             return Fail("nothing to act on for: " + command + " " + argument);
-        panel_input::Settle();
+        panel_input::Settle(400, panel);
     }
     return 0;
 }

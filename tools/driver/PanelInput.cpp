@@ -195,7 +195,7 @@ void TypeText(const std::wstring& text)
     Send(inputs);
 }
 
-void Settle(DWORD ms)
+void Settle(DWORD ms, HWND panel)
 {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
@@ -204,6 +204,30 @@ void Settle(DWORD ms)
             DispatchMessageW(&message);
         Sleep(20);
     }
+    DWORD process = 0;
+    if (panel && GetWindowThreadProcessId(panel, &process)) {
+        if (HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process)) {
+            WaitForInputIdle(handle, 10000);
+            CloseHandle(handle);
+        }
+    }
+}
+
+bool WaitUntil(bool (*condition)(HWND), HWND panel, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!condition(panel)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+HWND OpenMenu()
+{
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
 }
 
 bool SaveClientBitmap(HWND window, const std::string& path)

@@ -40,8 +40,14 @@ bool PressKeys(const std::string& keys);
 // Types the text as key presses of its characters.
 void TypeText(const std::wstring& text);
 
-// Lets the panel handle what was sent.
-void Settle(DWORD ms = 400);
+// Lets the panel handle what was sent: a moment, then until its thread
+// waits for input again (a hide under Wine without a window manager takes
+// seconds, and input sent meanwhile would land in the wrong place).
+void Settle(DWORD ms = 400, HWND panel = nullptr);
+// Waits until the condition holds, up to the time.
+bool WaitUntil(bool (*condition)(HWND), HWND panel, DWORD timeoutMs);
+// An open popup menu (the tray menu), or null.
+HWND OpenMenu();
 
 // The window's client area as it is on screen, as a 24-bit BMP file.
 bool SaveClientBitmap(HWND window, const std::string& path);
