@@ -4,7 +4,8 @@
 
 namespace {
 
-const UINT kDestroyRetired = WM_APP + 0x51;
+const UINT kReleaseRetired = WM_APP + 0x51;
+const UINT kLayOutAgain = WM_APP + 0x52;
 const wchar_t kViewClass[] = L"NorvanePageView";
 
 class MemoryElement : public IHtmlElement {
@@ -122,8 +123,9 @@ void MemoryHtmlView::Destroy()
     layout_ = html::PageLayout{};
 }
 
-HWND MemoryHtmlView::ControlOf(const std::wstring& id) const
+HWND MemoryHtmlView::ControlOf(const std::wstring& id)
 {
+    Layout();
     html::Node* node = document_ ? html::FindById(*document_, id) : nullptr;
     return node && controls_ ? controls_->WindowOf(node) : nullptr;
 }
@@ -132,14 +134,30 @@ void MemoryHtmlView::BeforeReplace(const html::Node& node)
 {
     if (controls_) {
         controls_->Retire(node);
-        PostMessageW(window_, kDestroyRetired, 0, 0);
+        PostMessageW(window_, kReleaseRetired, 0, 0);
     }
 }
 
-void MemoryHtmlView::AfterChange() { Relayout(); }
+// Changes come in runs (a fill step rewrites box after box): the page is
+// laid out once for the run, when the message that made it has returned, or
+// sooner when something needs the layout.
+void MemoryHtmlView::AfterChange()
+{
+    if (!layoutDue_ && window_)
+        PostMessageW(window_, kLayOutAgain, 0, 0);
+    layoutDue_ = true;
+}
+
+const html::PageLayout& MemoryHtmlView::Layout()
+{
+    if (layoutDue_)
+        Relayout();
+    return layout_;
+}
 
 void MemoryHtmlView::Relayout()
 {
+    layoutDue_ = false;
     layout_ = document_ ? html::LayOutPage(*document_, width_, measure_) : html::PageLayout{};
     if (controls_)
         controls_->Update(layout_);
@@ -157,7 +175,7 @@ void MemoryHtmlView::Paint()
     HDC buffer = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, area.right, area.bottom);
     HGDIOBJ old = SelectObject(buffer, bitmap);
-    html::PaintPage(buffer, area, layout_, fonts_);
+    html::PaintPage(buffer, area, Layout(), fonts_);
     BitBlt(dc, 0, 0, area.right, area.bottom, buffer, 0, 0, SRCCOPY);
     SelectObject(buffer, old);
     DeleteObject(bitmap);
@@ -170,7 +188,7 @@ void MemoryHtmlView::Paint()
 // passes anything else to the system.
 void MemoryHtmlView::OnClickAt(POINT at)
 {
-    html::Node* target = const_cast<html::Node*>(layout_.ElementAt(at));
+    html::Node* target = const_cast<html::Node*>(Layout().ElementAt(at));
     if (!target)
         return;
     const html::Node* link = html::Enclosing(target, L"a");
@@ -194,7 +212,7 @@ bool MemoryHtmlView::SetCursorFor(HWND over)
         POINT at{};
         GetCursorPos(&at);
         ScreenToClient(window_, &at);
-        node = layout_.ElementAt(at);
+        node = Layout().ElementAt(at);
     } else if (controls_) {
         node = controls_->NodeOf(over);
     }
@@ -246,9 +264,13 @@ LRESULT MemoryHtmlView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
                                      : nullptr)
             return reinterpret_cast<LRESULT>(brush);
         break;
-    case kDestroyRetired:
+    case kLayOutAgain:
+        if (layoutDue_)
+            Relayout();
+        return 0;
+    case kReleaseRetired:
         if (controls_)
-            controls_->DestroyRetired();
+            controls_->ReleaseRetired();
         return 0;
     default:
         break;
@@ -275,13 +297,14 @@ bool MemoryHtmlView::Navigate(const std::wstring& url)
     if (!document || !events_.OnBeforeNavigate(url))
         return false;
     if (controls_) {
-        controls_->RetireAll();
-        PostMessageW(window_, kDestroyRetired, 0, 0);
+        controls_->HandOver();
+        PostMessageW(window_, kReleaseRetired, 0, 0);
     }
     document_ = std::move(document);
-    Relayout();
+    layoutDue_ = true;
     url_ = url;
     events_.OnDocumentComplete(url);
+    Layout();  // the page and its fill, laid out once
     return true;
 }
 

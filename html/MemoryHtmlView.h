@@ -41,10 +41,11 @@ public:
 
     const std::wstring& Url() const { return url_; }
     html::Node* Document() { return document_.get(); }
-    const html::PageLayout& Layout() const { return layout_; }
+    // The layout of the page as it is now (laid out first when it changed).
+    const html::PageLayout& Layout();
     HWND Window() const { return window_; }
     // The window of a form element's control, or null.
-    HWND ControlOf(const std::wstring& id) const;
+    HWND ControlOf(const std::wstring& id);
 
     // For the page's elements: the mark-up under this node is about to be
     // replaced, and the page has changed.
@@ -69,6 +70,7 @@ private:
     html::FontCache fonts_;
     html::GdiMeasure measure_{fonts_};
     html::PageLayout layout_;
+    bool layoutDue_ = false;
     std::unique_ptr<html::PageControls> controls_;
 };
 

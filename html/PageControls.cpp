@@ -10,6 +10,7 @@ namespace {
 
 const wchar_t kOwnerProperty[] = L"Norvane.PageControls";
 const wchar_t kOldProcProperty[] = L"Norvane.OldProc";
+const wchar_t kBusyProperty[] = L"Norvane.Busy";  // inside a message of its own
 
 std::wstring OptionText(const Node& option)
 {
@@ -47,7 +48,14 @@ PageControls::PageControls(HWND parent, FontCache& fonts, EventSink sink)
 PageControls::~PageControls()
 {
     RetireAll();
-    DestroyRetired();
+    ReleaseRetired();
+    for (const Spare& spare : spares_) {
+        auto old = reinterpret_cast<WNDPROC>(GetPropW(spare.window, kOldProcProperty));
+        if (old)
+            SetWindowLongPtrW(spare.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        RemovePropW(spare.window, kOldProcProperty);
+        DestroyWindow(spare.window);
+    }
 }
 
 void PageControls::Update(const PageLayout& layout)
@@ -71,10 +79,35 @@ void PageControls::Update(const PageLayout& layout)
         InvalidateRect(window, nullptr, TRUE);
         previous = window;
     }
+    // What the new page did not take leaves the screen.
+    for (const Spare& left : handed_) {
+        ShowWindow(left.window, SW_HIDE);
+        retired_.push_back(left);
+    }
+    handed_.clear();
 }
 
 HWND PageControls::Make(const PageControl& placed)
 {
+    for (auto handed = handed_.begin(); handed != handed_.end(); ++handed) {
+        if (handed->kind != placed.kind)
+            continue;
+        HWND window = handed->window;
+        handed_.erase(handed);
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
+        SetPropW(window, kOwnerProperty, this);
+        return window;
+    }
+    for (auto spare = spares_.begin(); spare != spares_.end(); ++spare) {
+        if (spare->kind != placed.kind)
+            continue;
+        HWND window = spare->window;
+        spares_.erase(spare);
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
+        SetPropW(window, kOwnerProperty, this);
+        ShowWindow(window, SW_SHOWNA);
+        return window;
+    }
     const wchar_t* type = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
     DWORD extended = 0;
@@ -168,7 +201,7 @@ void PageControls::Forget(std::vector<Control>::iterator which)
 {
     ShowWindow(which->window, SW_HIDE);
     RemovePropW(which->window, kOwnerProperty);
-    retired_.push_back(which->window);
+    retired_.push_back({which->window, which->kind});
     DeleteObject(which->brush);
     controls_.erase(which);
 }
@@ -192,15 +225,25 @@ void PageControls::RetireAll()
         Forget(controls_.begin());
 }
 
-void PageControls::DestroyRetired()
+void PageControls::HandOver()
 {
-    for (HWND window : retired_) {
-        auto old = reinterpret_cast<WNDPROC>(GetPropW(window, kOldProcProperty));
-        if (old)
-            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        RemovePropW(window, kOldProcProperty);
-        DestroyWindow(window);
+    for (auto c = controls_.begin(); c != controls_.end();) {
+        if (GetPropW(c->window, kBusyProperty)) {
+            const auto at = c - controls_.begin();
+            Forget(c);  // a window whose own message is running gets no other node under it
+            c = controls_.begin() + at;
+            continue;
+        }
+        RemovePropW(c->window, kOwnerProperty);
+        DeleteObject(c->brush);
+        handed_.push_back({c->window, c->kind});
+        c = controls_.erase(c);
     }
+}
+
+void PageControls::ReleaseRetired()
+{
+    spares_.insert(spares_.end(), retired_.begin(), retired_.end());
     retired_.clear();
 }
 
@@ -316,12 +359,15 @@ LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wP
     Node& node = *control->node;
     const ControlKind kind = control->kind;
     const bool keyed = kind == ControlKind::ListBox || kind == ControlKind::TextBox;
+    SetPropW(window, kBusyProperty, reinterpret_cast<HANDLE>(1));
     if (message == WM_KEYDOWN && keyed)
         self->sink_(node, kEventKeyDown);
     const LRESULT result = CallWindowProcW(old, window, message, wParam, lParam);
     control = self->Find(window);  // still ours after the default handling?
-    if (!control)
+    if (!control) {
+        RemovePropW(window, kBusyProperty);
         return result;
+    }
     if (kind == ControlKind::ListBox && (message == WM_KEYUP || message == WM_LBUTTONUP)) {
         self->ReadBack(*control);
         if (message == WM_KEYUP) {
@@ -336,6 +382,7 @@ LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wP
     } else if (message == WM_KEYUP && kind == ControlKind::TextBox) {
         self->sink_(node, kEventKeyUp);
     }
+    RemovePropW(window, kBusyProperty);
     return result;
 }
 

@@ -29,11 +29,17 @@ public:
     // moved; all in page order.
     void Update(const PageLayout& layout);
     // The controls of this node and the nodes under it, which are about to
-    // be replaced: hidden now and destroyed once the message that may be
-    // running in one of them has returned.
+    // be replaced: hidden now, and kept for later pages once the message
+    // that may be running in one of them has returned (a page switch then
+    // creates no windows).
     void Retire(const Node& subtree);
     void RetireAll();
-    void DestroyRetired();
+    void ReleaseRetired();
+    // A new page comes: its controls take over the windows of the page
+    // before where they can, left on screen (hiding and showing them again
+    // is most of what a page switch costs); the rest is retired at the next
+    // Update.
+    void HandOver();
 
     Node* NodeOf(HWND window) const;
     HWND WindowOf(const Node* node) const;
@@ -65,7 +71,13 @@ private:
     FontCache& fonts_;
     EventSink sink_;
     std::vector<Control> controls_;
-    std::vector<HWND> retired_;
+    struct Spare {
+        HWND window;
+        ControlKind kind;
+    };
+    std::vector<Spare> retired_;  // hidden, maybe still in a message of their own
+    std::vector<Spare> spares_;   // hidden, free for the next control of their kind
+    std::vector<Spare> handed_;   // on screen still, free for the new page's controls
     bool refreshing_ = false;
 };
 

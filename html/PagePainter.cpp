@@ -29,9 +29,14 @@ GdiMeasure::~GdiMeasure() { DeleteDC(dc_); }
 
 int GdiMeasure::Width(const FontSpec& font, const std::wstring& text)
 {
+    auto key = std::make_pair(font, text);
+    auto found = widths_.find(key);
+    if (found != widths_.end())
+        return found->second;
     SelectObject(dc_, fonts_.Get(font));
     SIZE size{};
     GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    widths_.emplace(std::move(key), size.cx);
     return size.cx;
 }
 

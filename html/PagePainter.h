@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <map>
+#include <string>
+#include <utility>
 
 #include "PageLayout.h"
 
@@ -37,6 +39,9 @@ private:
     FontCache& fonts_;
     HDC dc_;
     std::map<FontSpec, FontMetrics> metrics_;
+    // A page's words are measured again on every layout of it (a table's
+    // cells once for their widths and again to place them): once is enough.
+    std::map<std::pair<FontSpec, std::wstring>, int> widths_;
 };
 
 // Paints the page's backgrounds, rules and text into the device context.

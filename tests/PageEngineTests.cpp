@@ -206,6 +206,33 @@ TEST_F(PictureTest, EveryPageIsDrawnWithItsFrameColourWhereTheMarkupPutsIt)
     RunModalSteps(dialog, std::move(steps));
 }
 
+TEST_F(PictureTest, TheHandShowsOverTabsAndButtonsAndTheArrowElsewhere)
+{
+    CNorvaneDlg dialog;
+    auto view = [&]() -> MemoryHtmlView& { return dynamic_cast<MemoryHtmlView&>(*dialog.View()); };
+    auto cursorAt = [&](HWND window, POINT at) {
+        ClientToScreen(window, &at);
+        SetCursorPos(at.x, at.y);
+        SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return GetCursor();
+    };
+    RunModalSteps(dialog, {[&] {
+        const auto tab = view().Layout().BoxOf(L"WhiteList");
+        EXPECT_TRUE(tab);
+        if (!tab)
+            return true;
+        const POINT middle{(tab->left + tab->right) / 2, (tab->top + tab->bottom) / 2};
+        EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), cursorAt(view().Window(), middle)) << "over a tab";
+        EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), cursorAt(view().Window(), POINT{200, 300})) << "over the page";
+        HWND done = view().ControlOf(L"btnDone");
+        EXPECT_NE(nullptr, done);
+        SetCursorPos(0, 0);
+        SendMessageW(view().Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(done), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(LoadCursor(nullptr, IDC_HAND), GetCursor()) << "over the Done button";
+        return true;
+    }});
+}
+
 std::vector<std::wstring> g_opened;
 HINSTANCE WINAPI RecordOpen(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT)
 {
