@@ -87,27 +87,29 @@ void PageControls::Update(const PageLayout& layout)
     handed_.clear();
 }
 
-HWND PageControls::Make(const PageControl& placed)
+// A window of the control's kind from a pool, made the page's: the old
+// page's windows first (still on screen), then hidden spares.
+HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed)
 {
-    for (auto handed = handed_.begin(); handed != handed_.end(); ++handed) {
-        if (handed->kind != placed.kind)
-            continue;
-        HWND window = handed->window;
-        handed_.erase(handed);
-        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
-        SetPropW(window, kOwnerProperty, this);
-        return window;
-    }
-    for (auto spare = spares_.begin(); spare != spares_.end(); ++spare) {
+    for (auto spare = pool.begin(); spare != pool.end(); ++spare) {
         if (spare->kind != placed.kind)
             continue;
         HWND window = spare->window;
-        spares_.erase(spare);
+        pool.erase(spare);
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
         SetPropW(window, kOwnerProperty, this);
         ShowWindow(window, SW_SHOWNA);
         return window;
     }
+    return nullptr;
+}
+
+HWND PageControls::Make(const PageControl& placed)
+{
+    if (HWND window = Reuse(handed_, placed))
+        return window;
+    if (HWND window = Reuse(spares_, placed))
+        return window;
     const wchar_t* type = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
     DWORD extended = 0;

@@ -62,6 +62,8 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     Control* Find(HWND window);
     HWND Make(const PageControl& control);
+    struct Spare;
+    HWND Reuse(std::vector<Spare>& pool, const PageControl& control);
     void Show(const Control& control);
     void ReadBack(const Control& control);
     static COLORREF BackgroundAt(const PageLayout& layout, const RECT& rect);
