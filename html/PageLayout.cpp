@@ -66,6 +66,13 @@ wchar_t AlignOf(const std::wstring& text, wchar_t fallback)
     return a == L"right" ? L'r' : a == L"center" || a == L"middle" ? L'c' : a == L"left" ? L'l' : fallback;
 }
 
+// t, c or b: a cell's own valign, else its row's, else the middle.
+wchar_t VerticalAlignOf(const std::wstring& text, wchar_t fallback)
+{
+    const std::wstring a = Lower(text);
+    return a == L"top" ? L't' : a == L"bottom" ? L'b' : a == L"middle" || a == L"center" ? L'c' : fallback;
+}
+
 Style Inherit(const Node& element, Style style)
 {
     const std::wstring& tag = element.tag;
@@ -360,11 +367,7 @@ private:
                 cell.node = child.get();
                 cell.style = Inherit(*child, style);
                 cell.style.align = AlignOf(Attr(*child, L"align"), AlignOf(Attr(*row, L"align"), L'l'));
-                cell.valign = AlignOf(Attr(*child, L"valign"), AlignOf(Attr(*row, L"valign"), L'c'));
-                if (Lower(Attr(*child, L"valign")) == L"top" || Lower(Attr(*row, L"valign")) == L"top")
-                    cell.valign = L't';
-                if (Lower(Attr(*child, L"valign")) == L"bottom")
-                    cell.valign = L'b';
+                cell.valign = VerticalAlignOf(Attr(*child, L"valign"), VerticalAlignOf(Attr(*row, L"valign"), L'c'));
                 cell.column = column;
                 cell.span = std::max(1, Number(*child, L"colspan", 1));
                 Collect(*child, cell.style, cell.items);
