@@ -189,12 +189,10 @@ bool CNorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     switch (message) {
     case WM_TIMER:
         if (wParam == TIMER_HIDE_AT_START) {
-            // The dialog loop shows the window the first time its queue is
-            // empty, and a tick may come before that: a window hidden then
-            // would be shown again. The timer goes on until there is a window
-            // on screen to hide.
-            if (!IsWindowVisible(GetSafeHwnd()))
-                return true;
+            // The icon was added at initialisation: while it is in place the
+            // window is never shown (the tray dialog holds every show back),
+            // so this only makes sure. Without it the window stays on screen
+            // until the taskbar takes the icon.
             KillTimer(GetSafeHwnd(), TIMER_HIDE_AT_START);
             HideToTrayWhenPossible();
             return true;

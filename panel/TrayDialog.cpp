@@ -193,6 +193,9 @@ bool CTrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         return true;
     }
     switch (message) {
+    case WM_WINDOWPOSCHANGING:
+        KeepInTray(*reinterpret_cast<WINDOWPOS*>(lParam));
+        return false;  // the rest of the change takes the default path
     case WM_TRAYNOTIFY:
         result = OnTrayNotify(wParam, lParam);
         return true;
@@ -211,6 +214,19 @@ bool CTrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     default:
         return CMultiPageDHtmlDialog::OnMessage(message, wParam, lParam, result);
     }
+}
+
+// In the tray the window stays hidden, whoever asks to show it: the dialog
+// manager shows a visible template at its first idle moment, and a start
+// meant hidden must not flash up then. Every show of our own removes the icon
+// first, so this holds back only the shows that would put the window on
+// screen beside its icon.
+void CTrayDialog::KeepInTray(WINDOWPOS& change) const
+{
+    if (!iconShown_ || !(change.flags & SWP_SHOWWINDOW))
+        return;
+    change.flags &= ~SWP_SHOWWINDOW;
+    change.flags |= SWP_NOACTIVATE;  // nor may a hidden window take the foreground
 }
 
 void CTrayDialog::OnWindowCreated()

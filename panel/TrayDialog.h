@@ -2,7 +2,7 @@
 // A dialog that lives either on screen or as an icon in the notification
 // area, never both: closing or minimising puts it in the tray, a double click
 // on the icon (or the menu's Configuration) brings it back. A right click
-// opens the tray menu.
+// opens the tray menu. While the icon is shown, no show reaches the screen.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -52,6 +52,7 @@ protected:
     // The shell lost every icon: ours goes back if the window was in the tray,
     // else the window comes on screen; a hide that waited for it happens now.
     void OnTaskbarCreated();
+    void KeepInTray(WINDOWPOS& change) const;
     void OnWindowCreated() override;
     void OnWindowDestroyed() override;
 

@@ -28,14 +28,16 @@ PanelProcess::~PanelProcess()
 
 HWND PanelProcess::Window(DWORD waitMs) const
 {
-    for (DWORD waited = 0; started_ && waited < waitMs; waited += 50) {
+    for (DWORD waited = 0; started_; waited += 10) {
         for (HWND w : AllPanelWindows()) {
             DWORD process = 0;
             GetWindowThreadProcessId(w, &process);
             if (process == info_.dwProcessId)
                 return w;
         }
-        Sleep(50);
+        if (waited >= waitMs)
+            break;
+        Sleep(10);
     }
     return nullptr;
 }

@@ -15,6 +15,8 @@ public:
 
     bool Ended(DWORD waitMs) const { return WaitForSingleObject(info_.hProcess, waitMs) == WAIT_OBJECT_0; }
     DWORD Id() const { return info_.dwProcessId; }
+    // Its window thread has gone idle: waiting for input with none queued.
+    bool Idle(DWORD waitMs = 10000) const { return WaitForInputIdle(info_.hProcess, waitMs) == 0; }
 
     // The main window of this process, once it exists.
     HWND Window(DWORD waitMs = 15000) const;
