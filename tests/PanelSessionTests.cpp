@@ -50,7 +50,7 @@ protected:
         window_ = pi::WaitForPanel(20000);
         ASSERT_NE(nullptr, window_);
         SetForegroundWindow(window_);
-        pi::Settle();
+        pi::Settle(window_);
     }
     void TearDown() override
     {
@@ -66,13 +66,13 @@ protected:
         const auto box = pi::ElementBox(window_, id);
         ASSERT_TRUE(box) << "tab " << id;
         pi::ClickAt(pi::PageView(window_), POINT{(box->left + box->right) / 2, (box->top + box->bottom) / 2});
-        pi::Settle();
+        pi::Settle(window_);
     }
     void Click(HWND control)
     {
         ASSERT_NE(nullptr, control);
         pi::ClickControl(control);
-        pi::Settle();
+        pi::Settle(window_);
     }
     HWND Button(const wchar_t* text) { return pi::FindControl(window_, L"Button", 0, text); }
 
@@ -110,14 +110,14 @@ TEST_F(SessionTest, TabAndShiftTabFollowThePageOrder)
     ASSERT_EQ(pi::FindCheckBox(window_, 1), FocusOf(window_));
     for (int box = 2; box <= 5; ++box) {
         pi::PressKeys("TAB");
-        pi::Settle();
+        pi::Settle(window_);
         EXPECT_EQ(pi::FindCheckBox(window_, box), FocusOf(window_)) << "box " << box;
     }
     pi::PressKeys("TAB");
-    pi::Settle();
+    pi::Settle(window_);
     EXPECT_EQ(Button(L"Done"), FocusOf(window_));
     pi::PressKeys("SHIFT+TAB");
-    pi::Settle();
+    pi::Settle(window_);
     EXPECT_EQ(pi::FindCheckBox(window_, 5), FocusOf(window_));
 }
 
@@ -130,7 +130,7 @@ TEST_F(SessionTest, TheWhiteListIsEditedSavedAndReadByTheGuard)
         Click(pi::FindControl(window_, L"Edit", 1));
         pi::PressKeys("CTRL+A");
         pi::TypeText(site);
-        pi::Settle();
+        pi::Settle(window_);
         Click(Button(L"Add"));
         list = pi::FindControl(window_, L"ListBox", 1);
     }
@@ -149,7 +149,7 @@ TEST_F(SessionTest, TheWhiteListIsEditedSavedAndReadByTheGuard)
     RECT line{};
     SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&line));
     pi::ClickAt(list, POINT{(line.left + line.right) / 2, (line.top + line.bottom) / 2});
-    pi::Settle();
+    pi::Settle(window_);
     wchar_t url[64] = {};
     // Asked of the box itself: another process's edit keeps no caption.
     SendMessageW(pi::FindControl(window_, L"Edit", 1), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(url));

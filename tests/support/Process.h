@@ -9,12 +9,12 @@ int RunProgram(const std::string& commandLine, unsigned timeoutMs = 60000, std::
 
 // Polls until the condition holds or the time is up; whether it held.
 template <typename Condition>
-bool Eventually(Condition condition, unsigned waitMs = 5000)
+bool Eventually(Condition condition, unsigned waitMs = 5000, unsigned pollMs = 10)
 {
-    for (unsigned waited = 0; waited <= waitMs; waited += 50) {
+    for (unsigned waited = 0; waited <= waitMs; waited += pollMs) {
         if (condition())
             return true;
-        Sleep(50);
+        Sleep(pollMs);
     }
     return false;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "DHtmlDialog.h"
@@ -32,13 +33,13 @@ const struct {
 
 std::string g_out;
 CDHtmlDialog* g_dialog = nullptr;
-void (*g_job)() = nullptr;
+std::function<void()> g_job;
 
 void Shoot(HWND view, const std::string& name)
 {
     ShowWindow(GetParent(view), SW_SHOW);
     RedrawWindow(view, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    panel_input::Settle(300);
+    panel_input::Settle(view);
     panel_input::SaveClientBitmap(view, g_out + "\\" + name + ".bmp");
 }
 
@@ -49,10 +50,10 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
     g_dialog->EndDialog(0);
 }
 
-void Run(CDHtmlDialog& dialog, void (*job)())
+void Run(CDHtmlDialog& dialog, std::function<void()> job)
 {
     g_dialog = &dialog;
-    g_job = job;
+    g_job = std::move(job);
     SetTimer(nullptr, 0, 300, Tick);
     dialog.DoModal();
 }
@@ -75,11 +76,10 @@ int main(int argc, char** argv)
     OleInitialize(nullptr);
     for (const auto& page : kPages) {
         PlainDialog plain(page.id);
-        static const char* name;
-        name = page.name;
-        Run(plain, [] {
+        const std::string name = page.name;
+        Run(plain, [name] {
             auto& view = dynamic_cast<MemoryHtmlView&>(*g_dialog->View());
-            Shoot(view.Window(), std::string(name) + "-plain");
+            Shoot(view.Window(), name + "-plain");
             RECT area{};
             GetClientRect(view.Window(), &area);
             std::ofstream(g_out + "\\size.txt") << area.right << "," << area.bottom << "\n";

@@ -48,8 +48,8 @@ int main(int argc, char** argv)
         const std::string argument = i + 1 < argc ? argv[i + 1] : "";
         if (command == "tray-menu" || command == "tray-open") {
             HWND icon = nullptr;
-            for (int tries = 0; tries < 100 && !(icon = panel_input::TrayIcon()); ++tries)
-                Sleep(100);
+            for (int tries = 0; tries < 1000 && !(icon = panel_input::TrayIcon()); ++tries)
+                Sleep(10);
             if (!icon)
                 return Fail("no tray icon");
             if (command == "tray-menu") {
@@ -59,13 +59,13 @@ int main(int argc, char** argv)
             } else {
                 panel_input::DoubleClick(icon);
             }
-            panel_input::Settle(400);
+            panel_input::Settle(icon);
             continue;
         }
         if (command == "wait-hidden") {
             if (!panel_input::WaitUntil([](HWND p) { return p && !IsWindowVisible(p); }, panel, 15000))
                 return Fail("the window stayed on screen");
-            panel_input::Settle(400, panel);
+            panel_input::Settle(panel);
             continue;
         }
         if (command == "wait") {
@@ -73,7 +73,7 @@ int main(int argc, char** argv)
             if (!panel)
                 return Fail("the panel's window did not come on screen");
             SetForegroundWindow(panel);
-            panel_input::Settle(400, panel);
+            panel_input::Settle(panel);
             continue;
         }
         const bool needsWindow = command != "type" && command != "keys";
@@ -118,7 +118,7 @@ int main(int argc, char** argv)
         }
         if (!done)
             return Fail("nothing to act on for: " + command + " " + argument);
-        panel_input::Settle(400, panel);
+        panel_input::Settle(panel);
     }
     return 0;
 }

@@ -79,7 +79,7 @@ HWND WaitForPanel(DWORD timeoutMs)
         HWND panel = FindWindowA("#32770", kPanelCaption);
         if (panel && IsWindowVisible(panel) && PageView(panel))
             return panel;
-        Sleep(100);
+        Sleep(10);
     } while (GetTickCount() - start < timeoutMs);
     return nullptr;
 }
@@ -195,22 +195,24 @@ void TypeText(const std::wstring& text)
     Send(inputs);
 }
 
-void Settle(DWORD ms, HWND panel)
+void Settle(HWND window)
 {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
+    auto pumpOwn = [] {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
-        Sleep(20);
-    }
-    DWORD process = 0;
-    if (panel && GetWindowThreadProcessId(panel, &process)) {
-        if (HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process)) {
-            WaitForInputIdle(handle, 10000);
-            CloseHandle(handle);
-        }
-    }
+    };
+    pumpOwn();
+    // What was sent is in the thread's queue once SendInput returns. A
+    // message sent to the window is answered only when its thread next
+    // takes a message, after what it is doing now (a hide, a page switch),
+    // and each answer lets at least one queued message through: enough
+    // rounds for a click's or a key's messages and what their handlers post.
+    const int kRounds = 32;
+    for (int round = 0; window && round < kRounds; ++round)
+        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr))
+            break;
+    pumpOwn();
 }
 
 bool WaitUntil(bool (*condition)(HWND), HWND panel, DWORD timeoutMs)
@@ -219,7 +221,7 @@ bool WaitUntil(bool (*condition)(HWND), HWND panel, DWORD timeoutMs)
     while (!condition(panel)) {
         if (GetTickCount() - start > timeoutMs)
             return false;
-        Sleep(50);
+        Sleep(10);
     }
     return true;
 }

@@ -40,10 +40,9 @@ bool PressKeys(const std::string& keys);
 // Types the text as key presses of its characters.
 void TypeText(const std::wstring& text);
 
-// Lets the panel handle what was sent: a moment, then until its thread
-// waits for input again (a hide under Wine without a window manager takes
-// seconds, and input sent meanwhile would land in the wrong place).
-void Settle(DWORD ms = 400, HWND panel = nullptr);
+// Lets the window's thread handle what was sent to it before anything more
+// is sent (input sent while it is busy would land in the wrong place).
+void Settle(HWND window);
 // Waits until the condition holds, up to the time.
 bool WaitUntil(bool (*condition)(HWND), HWND panel, DWORD timeoutMs);
 // An open popup menu (the tray menu), or null.
