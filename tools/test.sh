@@ -2,6 +2,7 @@
 # Sets up a fresh Debian machine, builds Norvane and runs every test under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+started=$(date +%s)
 tools/setup.sh
 
 # The product is 32-bit: it is always built, warnings as errors.
@@ -18,4 +19,9 @@ if ! tools/runs-32bit.sh; then
   cmake --preset mingw64 >/dev/null
   cmake --build --preset mingw64
 fi
-ctest --preset "$preset"
+built=$(date +%s)
+status=0
+ctest --preset "$preset" || status=$?
+ended=$(date +%s)
+echo "Wall time: set-up and build $((built - started)) s, tests $((ended - built)) s, in all $((ended - started)) s."
+exit "$status"
