@@ -12,7 +12,6 @@
 
 namespace {
 
-const char kWhiteListPath[] = "Software\\Norvane\\WhiteList";
 const char kLastDomainPath[] = "Software\\Norvane\\LastDomain";
 const std::string kSettings = "Software\\Norvane\\";
 // Where a browser in Protected Mode (low integrity, no HKLM writes) keeps what
@@ -35,12 +34,20 @@ void Count(const std::string& counterName)
 
 }  // namespace
 
+std::string GuardWhiteListPath()
+{
+    // The module that holds this code: Vexmoor.dll in a browser.
+    MEMORY_BASIC_INFORMATION memory{};
+    if (!VirtualQuery(reinterpret_cast<const void*>(&GuardWhiteListPath), &memory, sizeof memory))
+        return std::string();
+    return FileBesideModule(static_cast<HMODULE>(memory.AllocationBase), "WhiteList.txt");
+}
+
 void CDomainTracker::LoadWhiteList()
 {
-    CRegTextValue whiteList(kWhiteListPath);
-    if (whiteList.Get().empty())
-        return;
-    const auto text = ReadTextModeFile(whiteList.Get());
+    const std::string path = GuardWhiteListPath();
+    const auto text = path.empty() ? std::nullopt : ReadLocalTextFile(path);
+    listUnreadable_ = !text;
     if (!text) {
         MessageBoxHook()(nullptr, "Critical Error - Cannot load whitelist", "Critical Error", MB_OK);
         return;
@@ -50,19 +57,11 @@ void CDomainTracker::LoadWhiteList()
 
 void CDomainTracker::ParseWhiteList(const std::string& text)
 {
-    std::size_t start = 0;
-    for (std::size_t end = text.find('\n'); end != std::string::npos && end != start;
-         end = text.find('\n', start)) {
-        // A NUL byte ends its line's entry (a file written as UTF-16, or a
-        // zero-filled tail after a crash), and the lines after it still count,
-        // as the control panel reads them. A line of NULs gives no entry: an
-        // empty entry would match every address.
-        const std::string line = text.substr(start, end - start);
-        const std::string entry = line.substr(0, line.find('\0'));
-        if (!entry.empty())
-            entries_.push_back(entry);
-        start = end + 1;
-    }
+    // Past an empty line and the last line without its break too: the
+    // control panel shows and keeps every line, and a line it shows as kept
+    // must never be cleaned.
+    for (auto& entry : ListLines(text))
+        entries_.push_back(std::move(entry));
 }
 
 std::string DeriveDomain(std::string address)
@@ -106,7 +105,7 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
 
 void CDomainTracker::RunCleaningPass()
 {
-    if (!pendingDomain_.empty()) {
+    if (!pendingDomain_.empty() && !listUnreadable_) {
         CCacheCleaner cache;
         const struct {
             const char* setting;

@@ -1,7 +1,7 @@
 #pragma once
 // The guard's view of one browser window's navigation: the white list loaded
-// from the file that the WhiteList setting names, and the pending domain that
-// the next cleaning pass will clean for.
+// from WhiteList.txt beside the guard's own module, and the pending domain
+// that the next cleaning pass will clean for.
 #include <string>
 #include <vector>
 
@@ -10,11 +10,13 @@ public:
     virtual ~CDomainTracker() = default;
 
     // Appends the entries of the white-list file; a file that cannot be read
-    // is reported to the user in a message box.
+    // is reported to the user in a message box, and the window then cleans
+    // nothing until a later load succeeds: what the user meant to keep is
+    // not known.
     void LoadWhiteList();
 
-    // Appends the entries of a file text: each line up to the first empty one,
-    // each cut at its first NUL byte.
+    // Appends the entries of a file text: every non-empty line, each cut at
+    // its first NUL byte.
     void ParseWhiteList(const std::string& text);
 
     // 1 when the address is white-listed, else 0. Sets the pending domain and
@@ -27,13 +29,22 @@ public:
 
     const std::vector<std::string>& WhiteListEntries() const { return entries_; }
     const std::string& PendingDomain() const { return pendingDomain_; }
+    bool ListUnreadable() const { return listUnreadable_; }
+    // A load that could not finish (memory ran out): the list counts as unreadable.
+    void ForgetUnreadableList() { listUnreadable_ = true; }
 
 private:
     void SetPendingDomain(const std::string& domain);
 
     std::vector<std::string> entries_;
     std::string pendingDomain_;
+    bool listUnreadable_ = false;
 };
+
+// The white-list file the guard reads: WhiteList.txt beside its own module,
+// where the installation puts it. Any user can set the WhiteList value, so
+// the guard never follows it.
+std::string GuardWhiteListPath();
 
 // The domain of an address that no white-list entry matched: its schemes and
 // "www." removed wherever they stand, then cut at the first "/" ("" without one).

@@ -13,6 +13,19 @@
 
 namespace {
 
+// Runs the work and keeps what it throws (a failed allocation) from leaving
+// through a COM method; whether it ran to its end.
+template <typename Work>
+bool NoThrow(Work work)
+{
+    try {
+        work();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 template <typename Part>
 void* PartOf(IEWebGuard* self)
 {
@@ -165,12 +178,11 @@ ULONG IEWebGuard::Release() { return controlling_->Release(); }
 HRESULT IEWebGuard::SetSite(IUnknown* site)
 {
     // Read at every attach, also when the browser detaches (site null).
-    if (CRegNumberValue("Software\\Norvane\\BHOEnabled").Get() == 1) {
-        tracker_.LoadWhiteList();
-        enabled_ = 1;
-    } else {
-        enabled_ = 0;
-    }
+    enabled_ = CRegNumberValue("Software\\Norvane\\BHOEnabled").Get() == 1 ? 1 : 0;
+    // Nothing thrown may leave for the browser: a list it could not hold in
+    // memory is a list it could not read.
+    if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))
+        tracker_.ForgetUnreadableList();
     browser_.Reset();
     if (site)
         site->QueryInterface(IID_IWebBrowser2, browser_.PutVoid());
@@ -257,20 +269,22 @@ HRESULT IEWebGuard::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VA
     // The pass may run a modal loop (the History confirmation) in which the
     // browser can drop its last reference: the object lives to the event's end.
     const ComPtr<IUnknown> alive = ComPtr<IUnknown>::Share(controlling_);
-    switch (id) {
-    case DISPID_BEFORENAVIGATE2:
-        OnBeforeNavigate2(*params);
-        break;
-    case DISPID_NAVIGATECOMPLETE2:
-        OnNavigateComplete2();
-        break;
-    case DISPID_ONQUIT:
-        OnQuit();
-        break;
-    default:
-        break;
-    }
-    return S_OK;
+    const bool handled = NoThrow([&] {
+        switch (id) {
+        case DISPID_BEFORENAVIGATE2:
+            OnBeforeNavigate2(*params);
+            break;
+        case DISPID_NAVIGATECOMPLETE2:
+            OnNavigateComplete2();
+            break;
+        case DISPID_ONQUIT:
+            OnQuit();
+            break;
+        default:
+            break;
+        }
+    });
+    return handled ? S_OK : E_OUTOFMEMORY;
 }
 
 void IEWebGuard::OnBeforeNavigate2(const DISPPARAMS& params)

@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "AnsiText.h"
 #include "PanelSettings.h"
+#include "TextFile.h"
 #include "resource.h"
 
 namespace {
@@ -56,7 +57,10 @@ UINT CNorvaneDlg::ShowRequestMessage()
     return message;
 }
 
-std::string CNorvaneDlg::WhiteListPath() { return panel::ProgramFolder() + "\\\\WhiteList.txt"; }
+// Beside the program itself, where the installation puts it and where the
+// guard reads it: any user can set the settings' values, and an
+// administrator's panel must not read or write wherever they point.
+std::string CNorvaneDlg::WhiteListPath() { return FileBesideModule(nullptr, "WhiteList.txt"); }
 
 BOOL CNorvaneDlg::OnInitDialog()
 {

@@ -35,7 +35,7 @@ public:
     void FillStatisticsPage();
     HRESULT OnClickReset(IHtmlElement&);
 
-    // The white-list file: the program folder and "\\WhiteList.txt".
+    // The white-list file: WhiteList.txt beside the program.
     static std::string WhiteListPath();
     // The command that starts the panel at log-on, quoted.
     static std::string StartUpCommandLine();

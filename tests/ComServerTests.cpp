@@ -307,6 +307,9 @@ TEST_F(RegisteredServerTest, HostProgramDrivesTheRegisteredGuardEndToEnd)
 {
     SetDword(kRoot, "Software\\Norvane", "BHOEnabled", 1);
     SetDword(kRoot, "Software\\Norvane", "RemoveLastTyped", 1);
+    // Installed beside the guard: an empty white list.
+    FileSandbox list(BinaryFolder() + "\\WhiteList.txt");
+    WriteBytes(BinaryFolder() + "\\WhiteList.txt", "");
     std::string output;
     ASSERT_EQ(0, RunProgram("\"" + BinaryFolder() + "\\GuardHost.exe\" http://www.example.com/a.html "
                                                       "http://news.example.org/b.html",

@@ -8,6 +8,7 @@
 #include "MessageBoxRecorder.h"
 #include "RegistrySandbox.h"
 #include "TempDir.h"
+#include "TextFile.h"
 
 namespace {
 
@@ -18,16 +19,16 @@ class DomainTrackerTest : public ::testing::Test {
 protected:
     std::string LastDomain() { return GetString(kRoot, kKey, "LastDomain"); }
 
-    // Points WhiteList at a file holding these bytes and loads it.
+    // Writes the guard's own white-list file (beside this program) and loads it.
     std::vector<std::string> Load(const std::string& bytes)
     {
-        WriteBytes(dir_.File("WhiteList.txt"), bytes);
-        SetString(kRoot, kKey, "WhiteList", dir_.File("WhiteList.txt"));
+        WriteBytes(GuardWhiteListPath(), bytes);
         tracker_.LoadWhiteList();
         return tracker_.WhiteListEntries();
     }
 
     RegistrySandbox sandbox_{kRoot, kKey};
+    FileSandbox list_{GuardWhiteListPath()};
     MessageBoxRecorder boxes_;
     TempDir dir_;
     CDomainTracker tracker_;
@@ -153,12 +154,15 @@ TEST_F(DomainTrackerTest, FailedLastDomainWriteStillSetsThePendingDomain)
     EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
 }
 
-TEST_F(DomainTrackerTest, ParseTakesLinesUpToTheFirstEmptyOne)
+// As the control panel shows them: an empty line ends nothing (a blank first
+// line would switch the whole list off), and the last line counts without
+// its line break.
+TEST_F(DomainTrackerTest, ParseTakesEveryNonEmptyLine)
 {
     const std::pair<const char*, Entries> cases[] = {
-        {"a.example.com\nb.example.com", {"a.example.com"}},
-        {"a.example.com\n\nb.example.com\n", {"a.example.com"}},
-        {"\na.example.com\n", {}},
+        {"a.example.com\nb.example.com", {"a.example.com", "b.example.com"}},
+        {"a.example.com\n\nb.example.com\n", {"a.example.com", "b.example.com"}},
+        {"\na.example.com\n", {"a.example.com"}},
         {" spaced # entry \nx\n", {" spaced # entry ", "x"}},
         {"", {}},
     };
@@ -187,34 +191,70 @@ TEST_F(DomainTrackerTest, NulByteEndsItsLinesEntryAndLaterLinesStillCount)
     EXPECT_EQ((Entries{"a.example", "b.ex", "c.example", "d.example"}), Load(file));
 }
 
-TEST_F(DomainTrackerTest, EmptyFileOrNoSettingLoadsNothingSilently)
+TEST_F(DomainTrackerTest, EmptyFileLoadsNothingSilently)
 {
     EXPECT_EQ(Entries{}, Load(""));
-    RegistrySandbox noSetting(kRoot, kKey);
-    tracker_.LoadWhiteList();
-    EXPECT_EQ(Entries{}, tracker_.WhiteListEntries());
     EXPECT_EQ(0, boxes_.shown);
+    EXPECT_FALSE(tracker_.ListUnreadable());
 }
 
 TEST_F(DomainTrackerTest, MissingFileShowsTheMessageAndKeepsEntries)
 {
     tracker_.ParseWhiteList("kept\n");
-    SetString(kRoot, kKey, "WhiteList", dir_.File("absent.txt"));
+    DeleteFileA(GuardWhiteListPath().c_str());
     tracker_.LoadWhiteList();
     EXPECT_EQ(1, boxes_.shown);
     EXPECT_EQ("Critical Error - Cannot load whitelist", boxes_.text);
     EXPECT_EQ("Critical Error", boxes_.caption);
     EXPECT_EQ(static_cast<UINT>(MB_OK), boxes_.type);
     EXPECT_EQ(Entries{"kept"}, tracker_.WhiteListEntries());
+    EXPECT_TRUE(tracker_.ListUnreadable());
+}
+
+// Any user can set the WhiteList value: the guard reads the file beside its
+// own module whatever it names, a network name or a device among them.
+TEST_F(DomainTrackerTest, TheWhiteListValueIsNeverFollowed)
+{
+    WriteBytes(GuardWhiteListPath(), "own.example\r\n");
+    WriteBytes(dir_.File("planted.txt"), "planted.example\r\n");
+    for (const std::string& named : {dir_.File("planted.txt"), std::string("\\\\server\\share\\WhiteList.txt"),
+                                     std::string("\\\\.\\pipe\\list"), std::string("")}) {
+        SetString(kRoot, kKey, "WhiteList", named);
+        CDomainTracker tracker;
+        tracker.LoadWhiteList();
+        EXPECT_EQ(Entries{"own.example"}, tracker.WhiteListEntries()) << named;
+    }
+    EXPECT_EQ(0, boxes_.shown);
+}
+
+// Only a local disk file of at most 4 MiB is a list: a larger one, a device
+// or a network name counts as unreadable (the box, and no entry read).
+TEST_F(DomainTrackerTest, OnlyABoundedLocalDiskFileIsRead)
+{
+    std::string big(kMaxWhiteListBytes, 'x');
+    big.replace(0, 3, "a\r\n");
+    WriteBytes(dir_.File("limit.txt"), big);
+    EXPECT_TRUE(ReadLocalTextFile(dir_.File("limit.txt")).has_value()) << "4 MiB is still a list";
+    WriteBytes(dir_.File("over.txt"), big + "x");
+    EXPECT_FALSE(ReadLocalTextFile(dir_.File("over.txt")).has_value());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE), GetLastError());
+    for (const char* name : {"\\\\server\\share\\WhiteList.txt", "\\\\.\\NUL", "\\\\?\\C:\\x.txt",
+                             "WhiteList.txt", "C:\\windows\\CON"})
+        EXPECT_FALSE(ReadLocalTextFile(name).has_value()) << name;
+
+    WriteBytes(GuardWhiteListPath(), big + "x");
+    tracker_.LoadWhiteList();
+    EXPECT_EQ(1, boxes_.shown);
+    EXPECT_TRUE(tracker_.ListUnreadable());
+    EXPECT_EQ(Entries{}, tracker_.WhiteListEntries());
 }
 
 TEST_F(DomainTrackerTest, FileHeldOpenForWritingIsStillRead)
 {
-    WriteBytes(dir_.File("WhiteList.txt"), "a\r\n");
-    HANDLE writer = CreateFileA(dir_.File("WhiteList.txt").c_str(), GENERIC_WRITE,
+    WriteBytes(GuardWhiteListPath(), "a\r\n");
+    HANDLE writer = CreateFileA(GuardWhiteListPath().c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
-    SetString(kRoot, kKey, "WhiteList", dir_.File("WhiteList.txt"));
     tracker_.LoadWhiteList();
     CloseHandle(writer);
     EXPECT_EQ(Entries{"a"}, tracker_.WhiteListEntries());
@@ -250,7 +290,7 @@ struct RealBoxAnswerer {
 TEST_F(DomainTrackerTest, RealMessageBoxAppearsAndReturnsWhenDismissed)
 {
     MessageBoxHook() = &::MessageBoxA;  // the real one, on the Xvfb display
-    SetString(kRoot, kKey, "WhiteList", dir_.File("absent.txt"));
+    DeleteFileA(GuardWhiteListPath().c_str());
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, RealBoxAnswerer::Tick);
     tracker_.LoadWhiteList();
     KillTimer(nullptr, timer);

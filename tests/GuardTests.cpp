@@ -31,6 +31,7 @@ protected:
     {
         ASSERT_EQ(S_OK, IEWebGuard::Create(nullptr, IID_IObjectWithSite, guard_.PutVoid()));
         browser_ = CBrowserStandIn::Create();
+        WhiteList("");  // installed: an empty list beside the guard
     }
     void TearDown() override
     {
@@ -49,11 +50,7 @@ protected:
     void Switch(const char* name, DWORD value = 1) { SetDword(kRoot, kKey, name, value); }
     DWORD Counter(const char* name) { return GetDword(kRoot, kKey, name, 0); }
     std::string LastDomain() { return GetString(kRoot, kKey, "LastDomain"); }
-    void WhiteList(const std::string& bytes)
-    {
-        WriteBytes(dir_.File("WhiteList.txt"), bytes);
-        SetString(kRoot, kKey, "WhiteList", dir_.File("WhiteList.txt"));
-    }
+    void WhiteList(const std::string& bytes) { WriteBytes(GuardWhiteListPath(), bytes); }
     HRESULT Attach() { return guard_->SetSite(static_cast<IWebBrowser2*>(browser_.Get())); }
     void Visit(const std::string& url)
     {
@@ -64,6 +61,7 @@ protected:
 
     RegistrySandbox settings_{kRoot, kKey};
     RegistrySandbox typed_{HKEY_CURRENT_USER, kTyped};
+    FileSandbox list_{GuardWhiteListPath()};
     MessageBoxRecorder boxes_;
     TempDir dir_;
     UrlCacheFixture cache_;
@@ -260,11 +258,42 @@ TEST_F(GuardTest, DetachWhileEnabledReloadsTheListAndFails)
 TEST_F(GuardTest, MissingWhiteListFileIsReportedAndTheGuardStaysEnabled)
 {
     Enable();
-    SetString(kRoot, kKey, "WhiteList", dir_.File("absent.txt"));
+    DeleteFileA(GuardWhiteListPath().c_str());
     ASSERT_EQ(S_OK, Attach());
     EXPECT_EQ(1, boxes_.shown);
     EXPECT_TRUE(Guard().IsEnabled());
     browser_->FireOnQuit();
+}
+
+// A window whose list could not be read does not know what the user keeps:
+// it cleans nothing (a white-listed site keeps its cookie) until a later
+// load in that window succeeds.
+TEST_F(GuardTest, AWindowWhoseListCannotBeReadCleansNothingUntilItCan)
+{
+    Enable();
+    Switch("RemoveCookies");
+    const std::string kept = cache_.Host("kept"), other = cache_.Host("other");
+    WhiteList(kept + "\r\n");
+    cache_.AddCookie(kept);
+    cache_.AddCookie(other);
+    {
+        // Held open by another program that shares nothing.
+        HANDLE holder = CreateFileA(GuardWhiteListPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        ASSERT_EQ(S_OK, Attach());
+        CloseHandle(holder);
+    }
+    EXPECT_EQ(1, boxes_.shown);
+    Visit("http://www." + kept + "/a.html");
+    Visit("http://www." + other + "/a.html");
+    EXPECT_EQ(2u, cache_.CookieUrls().size()) << "nothing cleaned, the white-listed cookie kept";
+    EXPECT_EQ(0u, Counter("RemoveCookiesEntries"));
+
+    browser_->FireOnQuit();
+    ASSERT_EQ(S_OK, Attach());  // a later attach of the same object reads it
+    Visit("http://www." + other + "/a.html");
+    EXPECT_EQ(1u, cache_.CookieUrls().size());
+    EXPECT_EQ(1u, Counter("RemoveCookiesEntries"));
 }
 
 TEST_F(GuardTest, GetSiteAlwaysFails)

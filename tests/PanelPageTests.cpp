@@ -603,7 +603,7 @@ TEST_F(WhiteListPageTest, NoSaveIsLostToAReaderHoldingTheList)
             // Loads back to back, with the moment between them that even a
             // browser opening window after window leaves.
             while (!r->stop) {
-                ReadTextModeFile(r->path);
+                ReadLocalTextFile(r->path);
                 Sleep(1);
             }
             return 0;
@@ -652,26 +652,38 @@ TEST_F(WhiteListPageTest, ListThatCouldNotBeReadIsNeverSaved)
     EXPECT_EQ("a.example\r\nb.example\r\n", ReadBytes(File()));
 }
 
-TEST_F(WhiteListPageTest, SaveWritesNothingOutsideTheProgramFolder)
+// Any user can set AppPath and WhiteList: the page reads and saves the list
+// beside the program whatever they name.
+TEST_F(WhiteListPageTest, TheListBesideTheProgramIsTheOnlyOneReadOrSaved)
 {
     WriteBytes(File(), "mine\r\n");
     WriteBytes(dir_.File("WhiteList.txt"), "theirs\r\n");
     MessageBoxRecorder boxes;
-    // Another user pointed the settings elsewhere: first AppPath, then WhiteList.
-    for (const auto& [appPath, whiteList] : {std::pair{dir_.Path(), File()}, std::pair{OwnFolder(), dir_.File("WhiteList.txt")}}) {
-        UseAppPath(appPath);
-        SetString(kRoot, kKey, "WhiteList", whiteList);
-        boxes.shown = 0;
-        Run([&] {
-            Page().Click(L"WhiteList");
-            Add("added");
-            Page().Click(L"btnSave");
-        });
-        EXPECT_EQ(1, boxes.shown) << appPath;
-        EXPECT_NE(std::string::npos, boxes.text.find("outside Norvane's own folder")) << boxes.text;
-        EXPECT_EQ("theirs\r\n", ReadBytes(dir_.File("WhiteList.txt")));
-        EXPECT_EQ("mine\r\n", ReadBytes(File()));
-    }
+    UseAppPath(dir_.Path());
+    SetString(kRoot, kKey, "WhiteList", dir_.File("WhiteList.txt"));
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ(Texts{"mine"}, Shown());
+        Add("added");
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ(0, boxes.shown) << boxes.text;
+    EXPECT_EQ("theirs\r\n", ReadBytes(dir_.File("WhiteList.txt")));
+    EXPECT_EQ("mine\r\nadded\r\n", ReadBytes(File()));
+}
+
+// A blank first line (any user may edit the shared file) switched the
+// guard's list off while the page showed it: both see every entry now.
+TEST_F(WhiteListPageTest, ABlankLineHidesNothingFromEitherProgram)
+{
+    WriteBytes(File(), "\r\nexample.org\r\n\r\nexample.net");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ((Texts{"example.org", "example.net"}), Shown());
+    });
+    CDomainTracker tracker;
+    tracker.LoadWhiteList();
+    EXPECT_EQ((Texts{"example.org", "example.net"}), tracker.WhiteListEntries());
 }
 
 TEST_F(WhiteListPageTest, UrlBoxOffersTheLastDomainAGuardWroteLast)
@@ -701,7 +713,6 @@ TEST_F(WhiteListPageTest, NulByteEndsItsEntryAndBothProgramsSeeTheSameList)
         Page().Click(L"btnSave");
     });
     EXPECT_EQ("a.example\r\nb.ex\r\nc.example\r\nd.example\r\n", ReadBytes(File()));
-    SetString(kRoot, kKey, "WhiteList", File());
     CDomainTracker tracker;
     tracker.LoadWhiteList();
     EXPECT_EQ((Texts{"a.example", "b.ex", "c.example", "d.example"}), tracker.WhiteListEntries());
@@ -735,7 +746,6 @@ TEST_F(WhiteListPageTest, TheGuardReadsBackExactlyWhatSaveWrote)
             Add(entry);
         Page().Click(L"btnSave");
     });
-    SetString(kRoot, kKey, "WhiteList", File());
     CDomainTracker tracker;
     tracker.LoadWhiteList();
     EXPECT_EQ((Texts{"a # b", "x&y", "<tag>", "q'uote", "space selected here"}), tracker.WhiteListEntries());
@@ -804,6 +814,7 @@ TEST_F(StatisticsPageTest, CountsTheGuardAddsAppearWhenThePageOpensAgain)
 {
     SetDword(kRoot, kKey, "BHOEnabled", 1);
     SetDword(kRoot, kKey, "RemoveLastTyped", 1);
+    WriteBytes(OwnWhiteList(), "");  // as installed, beside the program and the guard
     Run([&] {
         Page().Click(L"Statistics");
         EXPECT_EQ(Value(L"0"), Shows(L"idEntriesUrls"));
