@@ -6,11 +6,11 @@
 
 namespace {
 
-// Deletes the entry when its URL contains the domain; the walk goes on either way.
-void DeleteIfMatching(const INTERNET_CACHE_ENTRY_INFOA& entry, const std::string& domain)
+// Deletes the entry when the rule removes its URL; the walk goes on either way.
+void DeleteIfMatching(const INTERNET_CACHE_ENTRY_INFOA& entry, const CCleaningRule& rule)
 {
     const std::string url = entry.lpszSourceUrlName ? entry.lpszSourceUrlName : "";
-    if (ansi::Contains(url, domain))
+    if (rule.Removes(url))
         WinInet().DeleteEntry(entry.lpszSourceUrlName);
 }
 
@@ -33,9 +33,9 @@ bool Walk(const char* pattern, Visit visit)
 
 }  // namespace
 
-void CCacheCleaner::CleanCookies(std::string domain)
+void CCacheCleaner::CleanCookies(const CCleaningRule& rule)
 {
-    const auto visit = [&](const INTERNET_CACHE_ENTRY_INFOA& entry) { DeleteIfMatching(entry, domain); };
+    const auto visit = [&](const INTERNET_CACHE_ENTRY_INFOA& entry) { DeleteIfMatching(entry, rule); };
     // Windows matches the container prefix without regard to case, so "cookie:"
     // reaches the cookies there. Wine compares it case-sensitively with its
     // prefix "Cookie:" and yields nothing; only then is the second spelling
@@ -44,10 +44,10 @@ void CCacheCleaner::CleanCookies(std::string domain)
         Walk("Cookie:", visit);
 }
 
-void CCacheCleaner::CleanCache(std::string domain)
+void CCacheCleaner::CleanCache(const CCleaningRule& rule)
 {
     Walk(nullptr, [&](const INTERNET_CACHE_ENTRY_INFOA& entry) {
         if (!IsCookieOrHistory(entry))
-            DeleteIfMatching(entry, domain);
+            DeleteIfMatching(entry, rule);
     });
 }

@@ -105,27 +105,28 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
 
 void CDomainTracker::RunCleaningPass()
 {
-    if (!pendingDomain_.empty() && !listUnreadable_) {
+    if (NamesASite(pendingDomain_) && !listUnreadable_) {
         CCacheCleaner cache;
         const struct {
             const char* setting;
             const char* counter;
-            void (*clean)(CCacheCleaner&, const std::string&);
+            void (*clean)(CCacheCleaner&, const CCleaningRule&);
         } rows[] = {
             {"RemoveCookies", "RemoveCookiesEntries",
-             [](CCacheCleaner& c, const std::string& d) { c.CleanCookies(d); }},
-            {"RemoveCache", "RemoveCacheEntries", [](CCacheCleaner& c, const std::string& d) { c.CleanCache(d); }},
+             [](CCacheCleaner& c, const CCleaningRule& r) { c.CleanCookies(r); }},
+            {"RemoveCache", "RemoveCacheEntries", [](CCacheCleaner& c, const CCleaningRule& r) { c.CleanCache(r); }},
             {"RemoveLastTyped", "RemoveLastTypedEntries",
-             [](CCacheCleaner&, const std::string& d) { CTypedUrlCleaner().CleanTypedUrls(d); }},
-            {"RemoveHistory", "RemoveHistoryEntries", [](CCacheCleaner&, const std::string& d) { CleanHistory(d); }},
+             [](CCacheCleaner&, const CCleaningRule& r) { CTypedUrlCleaner().CleanTypedUrls(r); }},
+            {"RemoveHistory", "RemoveHistoryEntries", [](CCacheCleaner&, const CCleaningRule& r) { CleanHistory(r); }},
         };
         for (const auto& row : rows) {
             if (CRegNumberValue(kSettings + row.setting).Get() != 1)
                 continue;
             // Each cleaner gets its own copy: the history cleaner lets the
             // thread take events, which may change the pending domain meanwhile.
-            const std::string domain = pendingDomain_;
-            row.clean(cache, domain);
+            // What the white list matches stays, whatever the domain finds.
+            const CCleaningRule rule(pendingDomain_, entries_);
+            row.clean(cache, rule);
             Count(row.counter);
         }
     }

@@ -58,7 +58,7 @@ void ArmTimer(UINT ms) { SetTimer(nullptr, 0, ms, WarningTimerProc); }
 struct HistoryWalk {
     IMalloc* malloc;
     StrRetToBufAFn strRetToBuf;
-    const std::string& domain;
+    const CCleaningRule& rule;
 
     // The next item of an enumerator, or an empty owner at the end.
     std::unique_ptr<OwnedPidl> Next(IEnumIDList* items) const
@@ -106,7 +106,7 @@ struct HistoryWalk {
     {
         ArmTimer(kItemTimerMs);
         char name[kNameBufferSize] = {};
-        if (!Name(folder, pidl, name) || !ansi::Contains(name, domain))
+        if (!Name(folder, pidl, name) || !rule.Removes(name))
             return;
         ComPtr<IContextMenu> menu;
         if (FAILED(folder->GetUIObjectOf(nullptr, 1, &pidl, IID_IContextMenu, nullptr, menu.PutVoid())) || !menu)
@@ -141,7 +141,7 @@ volatile LONG& HistoryRetryBudget()
     return budget;
 }
 
-void CleanHistory(const std::string& domain)
+void CleanHistory(const CCleaningRule& rule)
 {
     LibraryHandle shlwapi(LoadLibraryA(ShellNamespace().ShlwapiName));
     auto strRetToBuf =
@@ -159,7 +159,7 @@ void CleanHistory(const std::string& domain)
         return;
     OwnedPidl historyItem(malloc.Get(), historyPidl);
 
-    const HistoryWalk walk{malloc.Get(), strRetToBuf, domain};
+    const HistoryWalk walk{malloc.Get(), strRetToBuf, rule};
     ComPtr<IShellFolder> history = walk.Bind(desktop.Get(), historyItem.Get());
     if (!history)
         return;

@@ -6,7 +6,10 @@
 
 #include <string>
 
-void CleanHistory(const std::string& domain);
+#include "CleaningRule.h"
+
+void CleanHistory(const CCleaningRule& rule);
+inline void CleanHistory(const std::string& domain) { CleanHistory(CCleaningRule(domain)); }
 
 // Answers the shell's "WARNING" confirmation dialog of the thread that armed
 // the timer by clicking the dialog's first child.

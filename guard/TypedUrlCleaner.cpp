@@ -10,12 +10,12 @@ const int kLastTypedUrl = 25;
 
 }  // namespace
 
-void CTypedUrlCleaner::CleanTypedUrls(std::string domain)
+void CTypedUrlCleaner::CleanTypedUrls(const CCleaningRule& rule)
 {
     for (int n = 1; n <= kLastTypedUrl; ++n) {
         CRegTextValue typed(kTypedUrls + ("url" + std::to_string(n)), "", false, HKEY_CURRENT_USER);
         const std::string text = typed.Get();
-        if (!text.empty() && ansi::Contains(text, domain))
+        if (!text.empty() && rule.Removes(text))
             typed.Set("");
     }
 }

@@ -3,8 +3,11 @@
 // that contain the domain. Values are emptied, never deleted or renumbered.
 #include <string>
 
+#include "CleaningRule.h"
+
 class CTypedUrlCleaner {
 public:
     virtual ~CTypedUrlCleaner() = default;
-    void CleanTypedUrls(std::string domain);
+    void CleanTypedUrls(const CCleaningRule& rule);
+    void CleanTypedUrls(std::string domain) { CleanTypedUrls(CCleaningRule(std::move(domain))); }
 };

@@ -143,6 +143,42 @@ TEST_F(GuardTest, WhiteListedAddressRunsNoPass)
     EXPECT_EQ(site, LastDomain());
 }
 
+// A domain is found inside other sites' addresses ("e.com" in
+// "example.com"): no pass removes what the white list matches, in any of the
+// four stores, and a domain that names nothing ("." from "http://./")
+// cleans nothing at all.
+TEST_F(GuardTest, NoPassRemovesWhatTheWhiteListKeeps)
+{
+    Enable();
+    for (const char* kind : {"RemoveCookies", "RemoveCache", "RemoveLastTyped"})
+        Switch(kind);
+    const std::string kept = cache_.Host("bigshop"), alike = cache_.Host("othershop");
+    const std::string visited = kept.substr(3);  // "shop.<tag>.test": inside both
+    WhiteList(kept + "\r\n");
+    cache_.AddCookie(kept);
+    cache_.AddCookie(alike);
+    cache_.AddFile("http://" + kept + "/a.html");
+    SetString(HKEY_CURRENT_USER, kTyped, "url1", "http://" + kept + "/");
+    SetString(HKEY_CURRENT_USER, kTyped, "url2", "http://www." + visited + "/");
+    ASSERT_EQ(S_OK, Attach());
+
+    Visit("http://www." + visited + "/index.html");
+    EXPECT_EQ(visited, LastDomain());
+    const auto cookies = cache_.CookieUrls();
+    ASSERT_EQ(1u, cookies.size()) << "the white-listed site's cookie stays, the other goes";
+    EXPECT_NE(std::string::npos, cookies[0].find(kept));
+    EXPECT_TRUE(cache_.HasEntry("http://" + kept + "/a.html"));
+    EXPECT_EQ("http://" + kept + "/", GetString(HKEY_CURRENT_USER, kTyped, "url1"));
+    EXPECT_EQ("", GetString(HKEY_CURRENT_USER, kTyped, "url2"));
+    EXPECT_EQ(1u, Counter("RemoveCookiesEntries"));
+
+    cache_.AddCookie(alike);
+    Visit("http://./");
+    EXPECT_EQ(".", LastDomain());
+    EXPECT_EQ(2u, cache_.CookieUrls().size()) << "\".\" cleans nothing";
+    EXPECT_EQ(1u, Counter("RemoveCookiesEntries")) << "and counts no pass";
+}
+
 TEST_F(GuardTest, OnlyTheLatestBeforeNavigateCountsAndIsCleanedOnce)
 {
     Enable();
