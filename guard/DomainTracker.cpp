@@ -12,7 +12,6 @@
 
 namespace {
 
-const char kLastDomainPath[] = "Software\\Norvane\\LastDomain";
 const std::string kSettings = "Software\\Norvane\\";
 // Where a browser in Protected Mode (low integrity, no HKLM writes) keeps what
 // the guard writes: the platform's place for low-integrity data.
@@ -89,18 +88,9 @@ int CDomainTracker::CheckUrl(std::string address)
 void CDomainTracker::SetPendingDomain(const std::string& domain)
 {
     pendingDomain_ = domain;
-    CRegTextValue lastDomain(kLastDomainPath);
-    CRegTextValue lowLastDomain(kLowSettings + "LastDomain", "", false, HKEY_CURRENT_USER);
-    if (lastDomain.Get() != domain) {
-        lastDomain.Set(domain);
-        if (!lastDomain.LastWriteSucceeded()) {
-            lowLastDomain.Set(domain);
-            return;
-        }
-    }
-    // The machine's value is the newest now: a sandboxed browser's older one
-    // must not be offered in its place.
-    lowLastDomain.Set("");
+    // Under the user's own key, which a Protected Mode browser may write too:
+    // what one user browses is no other user's to read.
+    CRegTextValue(kLowSettings + "LastDomain", "", false, HKEY_CURRENT_USER).Set(domain);
 }
 
 void CDomainTracker::RunCleaningPass()

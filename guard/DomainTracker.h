@@ -20,7 +20,7 @@ public:
     void ParseWhiteList(const std::string& text);
 
     // 1 when the address is white-listed, else 0. Sets the pending domain and
-    // publishes it as LastDomain either way.
+    // publishes it as the user's own LastDomain either way.
     int CheckUrl(std::string address);
 
     // Runs the enabled cleaners for the pending domain, counts the pass in

@@ -19,7 +19,6 @@ CRegNumberValue g_removeHistory("Software\\Norvane\\RemoveHistory");
 CRegNumberValue g_removeHistoryEntries("Software\\Norvane\\RemoveHistoryEntries");
 CRegNumberValue g_removeLastTyped("Software\\Norvane\\RemoveLastTyped");
 CRegNumberValue g_removeLastTypedEntries("Software\\Norvane\\RemoveLastTypedEntries");
-CRegTextValue g_lastDomain("Software\\Norvane\\LastDomain");
 CRegNumberValue g_bhoEnabled("Software\\Norvane\\BHOEnabled");
 CRegNumberValue g_nvxMinimize("Software\\Norvane\\NVXMinimize");
 // After the settings above, in this order.
@@ -43,7 +42,6 @@ CRegNumberValue& RemoveHistory() { return g_removeHistory; }
 CRegNumberValue& RemoveHistoryEntries() { return g_removeHistoryEntries; }
 CRegNumberValue& RemoveLastTyped() { return g_removeLastTyped; }
 CRegNumberValue& RemoveLastTypedEntries() { return g_removeLastTypedEntries; }
-CRegTextValue& LastDomain() { return g_lastDomain; }
 CRegNumberValue& BHOEnabled() { return g_bhoEnabled; }
 CRegNumberValue& NVXMinimize() { return g_nvxMinimize; }
 CRegNumberValue& LowRemoveCookiesEntries() { return g_lowCookiesEntries; }
@@ -75,8 +73,7 @@ std::string OwnProgramPath()
 
 std::string NewestLastDomain()
 {
-    const std::string low = LowLastDomain().Read();
-    return low.empty() ? LastDomain().Read() : low;
+    return LowLastDomain().Read();
 }
 
 }  // namespace panel

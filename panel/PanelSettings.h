@@ -18,12 +18,12 @@ CRegNumberValue& RemoveHistory();
 CRegNumberValue& RemoveHistoryEntries();
 CRegNumberValue& RemoveLastTyped();
 CRegNumberValue& RemoveLastTypedEntries();
-CRegTextValue& LastDomain();
 CRegNumberValue& BHOEnabled();
 CRegNumberValue& NVXMinimize();
 
 // What a guard in a Protected Mode browser writes instead, under
-// HKCU\Software\AppDataLow\Software\Norvane: its own counts and LastDomain.
+// HKCU\Software\AppDataLow\Software\Norvane: its own counts; and every
+// guard's LastDomain, the user's own.
 CRegNumberValue& LowRemoveCookiesEntries();
 CRegNumberValue& LowRemoveCacheEntries();
 CRegNumberValue& LowRemoveHistoryEntries();
@@ -39,8 +39,7 @@ void RemoveUserStartUp();
 // The full path of the running Norvane.exe, as ANSI text.
 std::string OwnProgramPath();
 
-// The LastDomain a guard wrote last: the low-integrity one while it holds a
-// domain (a guard that can write the machine's value empties it).
+// The LastDomain this user's guards wrote last (never another user's).
 std::string NewestLastDomain();
 
 // AppPath with every backslash doubled; set once by the main window.

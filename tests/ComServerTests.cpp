@@ -305,6 +305,7 @@ TEST_F(RegisteredServerTest, TypeInformationComesFromTheRegisteredLibrary)
 
 TEST_F(RegisteredServerTest, HostProgramDrivesTheRegisteredGuardEndToEnd)
 {
+    RegistrySandbox low(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane");
     SetDword(kRoot, "Software\\Norvane", "BHOEnabled", 1);
     SetDword(kRoot, "Software\\Norvane", "RemoveLastTyped", 1);
     // Installed beside the guard: an empty white list.
@@ -315,7 +316,8 @@ TEST_F(RegisteredServerTest, HostProgramDrivesTheRegisteredGuardEndToEnd)
                                                       "http://news.example.org/b.html",
                             60000, &output))
         << output;
-    EXPECT_EQ("news.example.org", GetString(kRoot, "Software\\Norvane", "LastDomain"));
+    EXPECT_EQ("news.example.org", GetString(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane", "LastDomain"));
+    EXPECT_FALSE(ValueExists(kRoot, "Software\\Norvane", "LastDomain")) << "no other user may read it";
     EXPECT_EQ(2u, GetDword(kRoot, "Software\\Norvane", "RemoveLastTypedEntries"));
     EXPECT_NE(std::string::npos, output.find("SetSite: 0x00000000")) << output;
 }

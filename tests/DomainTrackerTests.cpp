@@ -14,10 +14,12 @@ namespace {
 
 const char kKey[] = "Software\\Norvane";
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
+// Where every guard writes LastDomain: the user's own key.
+const char kLowKey[] = "Software\\AppDataLow\\Software\\Norvane";
 
 class DomainTrackerTest : public ::testing::Test {
 protected:
-    std::string LastDomain() { return GetString(kRoot, kKey, "LastDomain"); }
+    std::string LastDomain() { return GetString(HKEY_CURRENT_USER, kLowKey, "LastDomain"); }
 
     // Writes the guard's own white-list file (beside this program) and loads it.
     std::vector<std::string> Load(const std::string& bytes)
@@ -28,6 +30,7 @@ protected:
     }
 
     RegistrySandbox sandbox_{kRoot, kKey};
+    RegistrySandbox lowSandbox_{HKEY_CURRENT_USER, kLowKey};
     FileSandbox list_{GuardWhiteListPath()};
     MessageBoxRecorder boxes_;
     TempDir dir_;
@@ -151,7 +154,7 @@ TEST_F(DomainTrackerTest, FailedLastDomainWriteStillSetsThePendingDomain)
     ScopedRegistryApi scope(failing);
     EXPECT_EQ(0, tracker_.CheckUrl("http://www.example.com/"));
     EXPECT_EQ("example.com", tracker_.PendingDomain());
-    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "LastDomain"));
 }
 
 // As the control panel shows them: an empty line ends nothing (a blank first

@@ -22,6 +22,8 @@ namespace {
 const char kKey[] = "Software\\Norvane";
 const char kTyped[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
+// Where every guard writes LastDomain: the user's own key.
+const char kLowKey[] = "Software\\AppDataLow\\Software\\Norvane";
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
@@ -49,7 +51,7 @@ protected:
     void Enable() { SetDword(kRoot, kKey, "BHOEnabled", 1); }
     void Switch(const char* name, DWORD value = 1) { SetDword(kRoot, kKey, name, value); }
     DWORD Counter(const char* name) { return GetDword(kRoot, kKey, name, 0); }
-    std::string LastDomain() { return GetString(kRoot, kKey, "LastDomain"); }
+    std::string LastDomain() { return GetString(HKEY_CURRENT_USER, kLowKey, "LastDomain"); }
     void WhiteList(const std::string& bytes) { WriteBytes(GuardWhiteListPath(), bytes); }
     HRESULT Attach() { return guard_->SetSite(static_cast<IWebBrowser2*>(browser_.Get())); }
     void Visit(const std::string& url)
@@ -60,6 +62,7 @@ protected:
     IEWebGuard& Guard() { return *static_cast<IEWebGuard*>(guard_.Get()); }
 
     RegistrySandbox settings_{kRoot, kKey};
+    RegistrySandbox lowSettings_{HKEY_CURRENT_USER, kLowKey};
     RegistrySandbox typed_{HKEY_CURRENT_USER, kTyped};
     FileSandbox list_{GuardWhiteListPath()};
     MessageBoxRecorder boxes_;
@@ -81,7 +84,7 @@ TEST_F(GuardTest, PassiveWhenNotEnabledAtAttachEvenAfterItIsSwitchedOn)
         EXPECT_EQ(1u, browser_->SinkCount()) << "a passive guard still subscribes";
         Enable();
         Visit("http://" + site + "/a.html");
-        EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+        EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "LastDomain"));
         EXPECT_TRUE(cache_.HasEntry("http://" + site + "/a.html"));
         EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
         browser_->FireOnQuit();
@@ -277,7 +280,7 @@ TEST_F(GuardTest, ProtectedModeBrowserCountsAndPublishesUnderAppDataLow)
     EXPECT_EQ(2u, GetDword(HKEY_CURRENT_USER, kLow, "RemoveCacheEntries"));
     EXPECT_EQ(2u, GetDword(HKEY_CURRENT_USER, kLow, "RemoveLastTypedEntries"));
     EXPECT_EQ(site, GetString(HKEY_CURRENT_USER, kLow, "LastDomain"));
-    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain")) << "never the machine's value";
 }
 
 TEST_F(GuardTest, DetachWhileEnabledReloadsTheListAndFails)
@@ -508,7 +511,7 @@ TEST_F(GuardInvokeTest, TooFewOrNoArgumentsAreIgnored)
     EXPECT_EQ(S_OK, Invoke(DISPID_BEFORENAVIGATE2, &none));
     for (UINT count : {0u, 1u, 6u})
         EXPECT_EQ(S_OK, BeforeNavigate(Text(L"http://www.example.com/"), count)) << count;
-    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "LastDomain"));
 }
 
 TEST_F(GuardInvokeTest, WrongTypesAreIgnored)
@@ -519,7 +522,7 @@ TEST_F(GuardInvokeTest, WrongTypesAreIgnored)
     number.vt = VT_I4;
     number.lVal = 0x41414141;
     EXPECT_EQ(S_OK, BeforeNavigate(number));
-    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "LastDomain"));
 
     VARIANT args[7];
     for (auto& a : args) {
@@ -530,12 +533,12 @@ TEST_F(GuardInvokeTest, WrongTypesAreIgnored)
     args[6].pdispVal = nullptr;
     DISPPARAMS params{args, nullptr, 7, 0};
     EXPECT_EQ(S_OK, Invoke(DISPID_BEFORENAVIGATE2, &params));
-    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "LastDomain"));
 }
 
 TEST_F(GuardInvokeTest, NullStringIsAnEmptyAddress)
 {
-    SetString(kRoot, kKey, "LastDomain", "before");
+    SetString(HKEY_CURRENT_USER, kLowKey, "LastDomain", "before");
     EXPECT_EQ(S_OK, BeforeNavigate(Text(nullptr)));
     EXPECT_EQ("", LastDomain());
 }
@@ -602,7 +605,7 @@ TEST_F(GuardInvokeTest, UnhandledEventsChangeNothing)
     for (DISPID id : {102, 104, 105, 108, 113, 251, 259, 12345})
         EXPECT_EQ(S_OK, BeforeNavigate(Text(url.c_str()), 7, VT_DISPATCH, id)) << id;
     EXPECT_EQ(1u, browser_->SinkCount());
-    EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "LastDomain"));
 
     ASSERT_EQ(S_OK, BeforeNavigate(Text(url.c_str())));
     for (DISPID id : {102, 104, 105, 108, 113, 251, 259, 12345})

@@ -153,6 +153,7 @@ protected:
     }
 
     RegistrySandbox settings_{kRoot, kKey};
+    RegistrySandbox lowSettings_{HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane"};
     FileSandbox whiteList_{OwnFolder() + "\\WhiteList.txt"};
     std::unique_ptr<bd::Registration> registration_;
     decltype(ShellExecuteApi::Execute) savedExecute_ = nullptr;
@@ -162,7 +163,7 @@ protected:
 TEST_F(HostTest, PagesLoadByTheirAddressFillAndTakeEventsFromInnerElements)
 {
     SetDword(kRoot, kKey, "RemoveCookies", 1);
-    SetString(kRoot, kKey, "LastDomain", "example.com");
+    SetString(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane", "LastDomain", "example.com");
     WriteBytes(OwnFolder() + "\\WhiteList.txt", "a.example\r\nb.example\r\n");
     size_t atStart = 0;
     Run({OnPage(IDR_HTML_OPTIONS), Do([&] {

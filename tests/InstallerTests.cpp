@@ -137,8 +137,11 @@ TEST_F(InstallerTest, SilentInstallWritesTheProgramItsSettingsAndItsEntry)
     DeleteTree(kRoot, "Software\\NorvaneAccessProbe");
     EXPECT_EQ(0u, byDefault & KEY_SET_VALUE) << std::hex << byDefault;
 
+    // An earlier version left a user's last visited domain where every user reads it.
+    SetString(kRoot, kSettings, "LastDomain", "someones-bank.example");
     const std::string target = Folder("Norvane Program");
     ASSERT_EQ(0, Install(target));
+    EXPECT_FALSE(ValueExists(kRoot, kSettings, "LastDomain")) << "removed on upgrade";
     for (const char* file : {"Norvane.exe", "Vexmoor.dll", "WhiteList.txt", "Uninstall.exe"})
         EXPECT_TRUE(FileExists(target + "\\" + file)) << file;
     EXPECT_FALSE(FileExists(target + "\\SettingsAccess.exe")) << "the helper runs from the setup's own folder";

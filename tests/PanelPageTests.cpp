@@ -59,7 +59,7 @@ protected:
             SetDword(n->Root(), n->KeyPath(), n->ValueName(), 0);
             n->Read();
         }
-        for (CRegTextValue* t : {&panel::AppPath(), &panel::StartUpCommand(), &panel::LastDomain(),
+        for (CRegTextValue* t : {&panel::AppPath(), &panel::StartUpCommand(),
                                  &panel::LowLastDomain(), &panel::UserStartUpCommand()}) {
             SetString(t->Root(), t->KeyPath(), t->ValueName(), "");
             t->Read();
@@ -111,7 +111,7 @@ TEST_F(PageTest, TabsLoadTheirPagesAndFillThem)
 {
     SetDword(kRoot, kKey, "RemoveCookies", 1);
     SetDword(kRoot, kKey, "RemoveHistoryEntries", 7);
-    SetString(kRoot, kKey, "LastDomain", "example.com");
+    SetString(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane", "LastDomain", "example.com");
     Run([&] {
         EXPECT_TRUE(OnPage(IDR_HTML_OPTIONS));
         EXPECT_TRUE(Checked(L"chkRemoveCookies"));
@@ -516,7 +516,7 @@ TEST_F(WhiteListPageTest, AddressesCannotAddMarkupToThePage)
 {
     for (const std::string hostile : {"x' onmouseover='alert(1)", "\"><script>alert(1)</script>",
                                       "</OPTION><OPTION selected>evil"}) {
-        SetString(kRoot, kKey, "LastDomain", hostile);
+        SetString(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane", "LastDomain", hostile);
         Run([&] {
             Page().Click(L"WhiteList");
             EXPECT_EQ(hostile, UrlBox());
@@ -686,21 +686,23 @@ TEST_F(WhiteListPageTest, ABlankLineHidesNothingFromEitherProgram)
     EXPECT_EQ((Texts{"example.org", "example.net"}), tracker.WhiteListEntries());
 }
 
-TEST_F(WhiteListPageTest, UrlBoxOffersTheLastDomainAGuardWroteLast)
+// What one user browsed is no other user's to see: the Url box offers this
+// user's own LastDomain, never the machine's value an older guard wrote.
+TEST_F(WhiteListPageTest, UrlBoxOffersOnlyThisUsersLastDomain)
 {
     const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
-    SetString(kRoot, kKey, "LastDomain", "machine.example");
-    SetString(HKEY_CURRENT_USER, kLow, "LastDomain", "sandboxed.example");  // a Protected Mode browser, later
+    SetString(kRoot, kKey, "LastDomain", "another-user.example");
     Run([&] {
         Page().Click(L"WhiteList");
-        EXPECT_EQ("sandboxed.example", UrlBox());
+        EXPECT_EQ("", UrlBox());
     });
-    // A browser outside Protected Mode navigates: its guard writes the machine's value.
-    CDomainTracker tracker;
-    tracker.CheckUrl("http://www.machine-again.example/");
+    CDomainTracker tracker;  // this user's browser navigates
+    tracker.CheckUrl("http://www.mine.example/");
+    EXPECT_EQ("mine.example", GetString(HKEY_CURRENT_USER, kLow, "LastDomain"));
+    EXPECT_EQ("another-user.example", GetString(kRoot, kKey, "LastDomain")) << "the machine's value untouched";
     Run([&] {
         Page().Click(L"WhiteList");
-        EXPECT_EQ("machine-again.example", UrlBox());
+        EXPECT_EQ("mine.example", UrlBox());
     });
 }
 

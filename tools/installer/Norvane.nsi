@@ -146,6 +146,9 @@ Section "Norvane"
   ; The two values only the installation writes.
   WriteRegStr HKLM "${SETTINGS}" "AppPath" "$INSTDIR"
   WriteRegStr HKLM "${SETTINGS}" "WhiteList" "$INSTDIR\WhiteList.txt"
+  ; Earlier versions published every user's last visited domain here, for
+  ; all users to read; each user's own now lives under their own key.
+  DeleteRegValue HKLM "${SETTINGS}" "LastDomain"
 
   ; The guard registers itself (DllRegisterServer); a failed registration
   ; leaves nothing half-registered.
