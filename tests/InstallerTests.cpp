@@ -225,6 +225,58 @@ TEST_F(InstallerTest, SecondInstallIntoAnotherFolderCarriesTheListAndLeavesOneCo
     ASSERT_TRUE(Uninstall(Folder("B"), " /PURGE"));
 }
 
+// Any user may set AppPath: the installer takes the earlier installation
+// from its Uninstall entry, and an old folder only when it holds our
+// uninstaller and is the one the guard is registered from. Neither a planted
+// AppPath nor an entry pointing elsewhere makes it remove or copy files there.
+TEST_F(InstallerTest, OnlyTheRegisteredEarlierInstallationIsCarriedOverOrRemoved)
+{
+    ASSERT_EQ(0, Install(Folder("A")));
+    WriteBytes(Folder("A") + "\\WhiteList.txt", "a.example\r\n");
+    auto plant = [&](const std::string& folder) {
+        CreateDirectoryA(folder.c_str(), nullptr);
+        for (const char* file : {"Norvane.exe", "Vexmoor.dll", "Uninstall.exe"})
+            WriteBytes(folder + "\\" + file, "a user's own file");
+        WriteBytes(folder + "\\WhiteList.txt", "planted.example\r\n");
+    };
+    plant(Folder("Planted"));
+    plant(Folder("Elsewhere"));
+    SetString(kRoot, kSettings, "AppPath", Folder("Planted"));
+    SetString(kRoot, kSettings, "WhiteList", Folder("Planted") + "\\WhiteList.txt");
+
+    ASSERT_EQ(0, Install(Folder("B")));
+    EXPECT_EQ("a.example\r\n", ReadBytes(Folder("B") + "\\WhiteList.txt")) << "the real earlier list";
+    EXPECT_FALSE(FileExists(Folder("A"))) << "the real earlier copy went";
+    for (const char* file : {"Norvane.exe", "Vexmoor.dll", "Uninstall.exe"})
+        EXPECT_EQ("a user's own file", ReadBytes(Folder("Planted") + "\\" + file)) << file;
+    EXPECT_EQ(Folder("B"), GetString(kRoot, kSettings, "AppPath")) << "written anew";
+
+    // An Uninstall entry that names a folder the guard is not registered from.
+    SetString(kRoot, kUninstallKey, "InstallLocation", Folder("Elsewhere"));
+    ASSERT_EQ(0, Install(Folder("A")));
+    EXPECT_EQ("", ReadBytes(Folder("A") + "\\WhiteList.txt")) << "nothing carried over from it";
+    for (const char* file : {"Norvane.exe", "Vexmoor.dll", "Uninstall.exe"})
+        EXPECT_EQ("a user's own file", ReadBytes(Folder("Elsewhere") + "\\" + file)) << file;
+    EXPECT_EQ("planted.example\r\n", ReadBytes(Folder("Elsewhere") + "\\WhiteList.txt"));
+    ASSERT_TRUE(Uninstall(Folder("A"), " /PURGE"));
+    ASSERT_TRUE(Uninstall(Folder("B"), " /PURGE"));  // the entry went with A's: wait for the files
+    EXPECT_TRUE(Eventually([&] { return !FileExists(Folder("B") + "\\Uninstall.exe"); }, kInstallerWaitMs));
+}
+
+// Another program's window with the panel's caption, which ignores Exit, is
+// not taken for the panel: the installation neither asks it to exit nor
+// waits for it.
+TEST_F(InstallerTest, AnotherProgramsWindowOfThePanelsNameIsLeftAlone)
+{
+    HWND impostor = CreateWindowExA(0, "#32770", "Norvane Configuration", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    nullptr, nullptr);
+    ASSERT_NE(nullptr, impostor);
+    EXPECT_EQ(0, Install(Folder("A")));
+    EXPECT_TRUE(IsWindow(impostor));
+    EXPECT_TRUE(Uninstall(Folder("A"), " /PURGE"));
+    DestroyWindow(impostor);
+}
+
 TEST_F(InstallerTest, SilentInstallOverARunningPanelReplacesEveryFile)
 {
     const std::string target = Folder("A");

@@ -13,8 +13,10 @@
   Target x86-unicode
   InstallDir "$PROGRAMFILES\Norvane"
 !endif
-; An existing installation's folder is offered again.
-InstallDirRegKey HKLM "Software\Norvane" "AppPath"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvane"
+; An existing installation's folder is offered again: from its Uninstall
+; entry, which only administrators write (any user may set AppPath).
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
@@ -22,7 +24,7 @@ InstallDirRegKey HKLM "Software\Norvane" "AppPath"
 !include "WinMessages.nsh"
 
 !define SETTINGS "Software\Norvane"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvane"
+!define GUARD_SERVER_KEY "Software\Classes\CLSID\{1B77D30A-81C9-497A-8647-142F7511B1FB}\InprocServer32"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define ID_TRAY_EXIT 32774
 !define PANEL_EXIT_WAIT_MS 10000
@@ -59,25 +61,42 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 Norvane"
 Var OldDir  ; the folder of an installation found at start, or ""
 
 ; Asks a running control panel to exit, as its tray menu's Exit does, and
-; waits (bounded) until its process has ended. $0 is 1 when none runs any more.
+; waits (bounded) until its process has ended. Only a window whose process
+; runs the Norvane.exe of this installation (or of the earlier one) is ours:
+; another program's window of the same caption is left alone. The image is
+; asked of psapi, by name (Windows XP has no QueryFullProcessImageName).
+; $0 is 1 when no panel of ours runs any more.
 !macro DefineStopPanel PREFIX
 Function ${PREFIX}StopPanel
-  FindWindow $1 "#32770" "Norvane Configuration"
-  ${If} $1 == 0
-    StrCpy $0 1
-    Return
-  ${EndIf}
-  System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r2)'
-  System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r3'  ; SYNCHRONIZE
-  SendMessage $1 ${WM_COMMAND} ${ID_TRAY_EXIT} 0 /TIMEOUT=5000
-  StrCpy $0 0
-  ${If} $3 P<> 0
+  StrCpy $0 1
+  StrCpy $1 0
+  next_window:
+    FindWindow $1 "#32770" "Norvane Configuration" "" $1
+    ${If} $1 == 0
+      Return
+    ${EndIf}
+    System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r2)'
+    ; SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ
+    System::Call 'kernel32::OpenProcess(i 0x00100410, i 0, i r2) p .r3'
+    ${If} $3 P= 0
+      Goto next_window
+    ${EndIf}
+    StrCpy $5 ""
+    System::Call 'psapi::GetModuleFileNameExW(p r3, p 0, w .r5, i ${NSIS_MAX_STRLEN})'
+    ${If} $5 != "$INSTDIR\Norvane.exe"
+    ${AndIf} $5 != "$OldDir\Norvane.exe"
+      System::Call 'kernel32::CloseHandle(p r3)'
+      Goto next_window
+    ${EndIf}
+    SendMessage $1 ${WM_COMMAND} ${ID_TRAY_EXIT} 0 /TIMEOUT=5000
     System::Call 'kernel32::WaitForSingleObject(p r3, i ${PANEL_EXIT_WAIT_MS}) i .r4'
     System::Call 'kernel32::CloseHandle(p r3)'
-    ${If} $4 == 0  ; WAIT_OBJECT_0
-      StrCpy $0 1
+    ${If} $4 != 0  ; not WAIT_OBJECT_0
+      StrCpy $0 0
+      Return
     ${EndIf}
-  ${EndIf}
+    StrCpy $1 0  ; the windows changed: look again from the first
+    Goto next_window
 FunctionEnd
 !macroend
 !insertmacro DefineStopPanel ""
@@ -101,8 +120,23 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; The earlier installation, whose files this one replaces, removes or
+; carries over: the Uninstall entry's folder, and only when it is a folder on
+; a local drive that holds our uninstaller and is the one the guard is
+; registered from. AppPath is never followed: any user may point it at a
+; folder of their own, or at another machine.
 Function .onInit
-  ReadRegStr $OldDir HKLM "${SETTINGS}" "AppPath"
+  ReadRegStr $OldDir HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $0 HKLM "${GUARD_SERVER_KEY}" ""
+  StrCpy $1 $OldDir 2 1  ; ":\" after a drive letter, never "\\" of a network name
+  StrCpy $2 $OldDir 3
+  System::Call 'kernel32::GetDriveTypeW(w r2) i .r3'
+  ${If} $1 != ":\"
+  ${OrIf} $3 == 4  ; DRIVE_REMOTE
+  ${OrIfNot} ${FileExists} "$OldDir\Uninstall.exe"
+  ${OrIf} $0 != "$OldDir\Vexmoor.dll"
+    StrCpy $OldDir ""
+  ${EndIf}
 FunctionEnd
 
 Section "Norvane"
