@@ -63,7 +63,9 @@ HKEY CRegValueLocation::CreateForWrite() const
     HKEY key = nullptr;
     char noClass[] = "";
     DWORD disposition = 0;
-    if (Registry().CreateKeyEx(root_, keyPath_.c_str(), 0, noClass, 0, KEY_WRITE, nullptr, &key,
+    // Setting values is all a write needs: a standard user is granted no
+    // more on the machine's settings key.
+    if (Registry().CreateKeyEx(root_, keyPath_.c_str(), 0, noClass, 0, KEY_SET_VALUE, nullptr, &key,
                                &disposition) != ERROR_SUCCESS)
         return nullptr;
     return key;

@@ -129,6 +129,26 @@ TEST(UsersAccessTest, WhiteListFileEntryGivesUsersReadAndWriteAndNothingWider)
         EXPECT_EQ(0u, rights & wider) << std::hex << wider;
 }
 
+// The helper sets the list file's DACL on the file it opened, and refuses a
+// list that is a second name of another file (a hard link a user planted to
+// have an administrator open that file to every user) or a folder.
+TEST(UsersAccessTest, AListThatIsAnotherFilesSecondNameOrAFolderIsRefused)
+{
+    TempDir dir;
+    WriteBytes(dir.File("WhiteList.txt"), "");
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GrantUsersOnListFile(dir.File("WhiteList.txt"), kUsersFileRights));
+    ASSERT_TRUE(DeleteFileA(dir.File("WhiteList.txt").c_str()));
+    WriteBytes(dir.File("secret.txt"), "someone else's");
+    ASSERT_TRUE(CreateHardLinkA(dir.File("WhiteList.txt").c_str(), dir.File("secret.txt").c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_FILE_TYPE),
+              GrantUsersOnListFile(dir.File("WhiteList.txt"), kUsersFileRights));
+    ASSERT_TRUE(DeleteFileA(dir.File("WhiteList.txt").c_str()));
+    ASSERT_TRUE(CreateDirectoryA(dir.File("WhiteList.txt").c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_FILE_TYPE),
+              GrantUsersOnListFile(dir.File("WhiteList.txt"), kUsersFileRights));
+    RemoveDirectoryA(dir.File("WhiteList.txt").c_str());
+}
+
 TEST_F(InstallerTest, SilentInstallWritesTheProgramItsSettingsAndItsEntry)
 {
     // A key made without the helper: Users may not set its values.
@@ -164,6 +184,8 @@ TEST_F(InstallerTest, SilentInstallWritesTheProgramItsSettingsAndItsEntry)
     // Users may read and set the settings; nobody lowered their integrity.
     // (Wine keeps a key's descriptor while its wineserver runs, as it does here.)
     EXPECT_EQ(kUsersKeyRights, UsersRights("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY) & kUsersKeyRights);
+    EXPECT_EQ(0u, UsersRights("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY) & KEY_CREATE_SUB_KEY)
+        << "no sub-keys: the machine's hive is not the users' to grow";
     EXPECT_FALSE(HasIntegrityLabel("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY));
     EXPECT_FALSE(HasIntegrityLabel(target + "\\WhiteList.txt", SE_FILE_OBJECT));
 

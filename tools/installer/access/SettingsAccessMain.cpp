@@ -38,7 +38,7 @@ int main(int argc, char** argv)
         return static_cast<int>(error);
     }
     if (KeepsPermissions(folder)) {
-        error = GrantUsers(folder + "\\WhiteList.txt", SE_FILE_OBJECT, kUsersFileRights, NO_INHERITANCE);
+        error = GrantUsersOnListFile(folder + "\\WhiteList.txt", kUsersFileRights);
         if (error != ERROR_SUCCESS) {
             std::fprintf(stderr, "The white list could not be opened to users (error %lu).\n", error);
             return static_cast<int>(error);

@@ -86,6 +86,36 @@ DWORD GrantUsers(const std::string& objectName, SE_OBJECT_TYPE type, ACCESS_MASK
     return error;
 }
 
+DWORD GrantUsersOnListFile(const std::string& path, ACCESS_MASK rights)
+{
+    HANDLE file = CreateFileA(path.c_str(), READ_CONTROL | WRITE_DAC,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    DWORD error = ERROR_SUCCESS;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info))
+        error = ERROR_BAD_FILE_TYPE;
+    else if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+             info.nNumberOfLinks != 1)
+        error = ERROR_BAD_FILE_TYPE;
+    PACL existing = nullptr;
+    Descriptor descriptor;
+    if (error == ERROR_SUCCESS)
+        error = GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &existing, nullptr,
+                                descriptor.Put());
+    PACL updated = nullptr;
+    if (error == ERROR_SUCCESS)
+        error = AddUsersEntry(existing, rights, NO_INHERITANCE, &updated);
+    if (error == ERROR_SUCCESS)
+        error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, updated, nullptr);
+    if (updated)
+        LocalFree(updated);
+    CloseHandle(file);
+    return error;
+}
+
 ACCESS_MASK UsersRights(const std::string& objectName, SE_OBJECT_TYPE type)
 {
     std::string name = objectName;  // the platform takes a writable name

@@ -11,9 +11,11 @@
 
 #include <string>
 
-// What Users may do with the settings key: read, set values, and the key
-// creation that the settings' writer asks for (KEY_WRITE).
-constexpr ACCESS_MASK kUsersKeyRights = KEY_READ | KEY_WRITE;
+// What Users may do with the settings key: read and set its values. No
+// sub-key creation: a user could grow the machine's SOFTWARE hive without
+// bound (the settings' writer asks for KEY_SET_VALUE alone).
+constexpr ACCESS_MASK kUsersKeyRights =
+    KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | READ_CONTROL;
 // What Users may do with the white-list file: read it and write it in place.
 constexpr ACCESS_MASK kUsersFileRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE;
 
@@ -27,6 +29,13 @@ ACCESS_MASK UsersRightsIn(PACL dacl);
 // object (a registry key named as "MACHINE\\SOFTWARE\\Norvane", or a file),
 // keeping every entry it has. ERROR_SUCCESS or the platform's error.
 DWORD GrantUsers(const std::string& objectName, SE_OBJECT_TYPE type, ACCESS_MASK rights, DWORD inheritance);
+
+// Adds the entry to the DACL of the white-list file itself: opened without
+// following a reparse point, and refused (ERROR_BAD_FILE_TYPE) when it is
+// one, when it has more than one name (a hard link to another file) or is
+// anything but a disk file. Any user may have planted it before the
+// installation, to have an administrator open another file to users.
+DWORD GrantUsersOnListFile(const std::string& path, ACCESS_MASK rights);
 
 // The rights an allowing entry for Users in the object's DACL gives, 0 when
 // it has none; for tests and for checking an installation.
