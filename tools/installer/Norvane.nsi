@@ -51,8 +51,11 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 Norvane"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Norvane.exe"
-!define MUI_FINISHPAGE_RUN_TEXT "Start the control panel"
+; The finish page starts nothing: started from this elevated process, the
+; panel would run with the administrator's token on a standard user's
+; desktop (and its Help links would open programs as the administrator).
+; The user starts it from the Start menu, as themselves.
+!define MUI_FINISHPAGE_TEXT "Norvane is installed.$\r$\n$\r$\nStart its control panel from the Start menu: Norvane, then Norvane."
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
