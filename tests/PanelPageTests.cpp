@@ -652,6 +652,24 @@ TEST_F(WhiteListPageTest, ListThatCouldNotBeReadIsNeverSaved)
     EXPECT_EQ("a.example\r\nb.example\r\n", ReadBytes(File()));
 }
 
+// A list larger than any a person keeps (a user may fill the shared file)
+// is not read whole into the panel: it counts as unreadable, and Save
+// leaves it as it is.
+TEST_F(WhiteListPageTest, AListOverFourMebibytesIsNotReadAndNeverSavedOver)
+{
+    const std::string huge = std::string(kMaxWhiteListBytes, 'x') + "\r\n";
+    WriteBytes(File(), huge);
+    MessageBoxRecorder boxes;
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ(1, boxes.shown) << "the user is told the list could not be read";
+        for (const auto& shown : Shown())
+            EXPECT_EQ(std::string::npos, shown.find("xxx")) << "nothing of the file is shown";
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ(huge.size(), ReadBytes(File()).size());
+}
+
 // Any user can set AppPath and WhiteList: the page reads and saves the list
 // beside the program whatever they name.
 TEST_F(WhiteListPageTest, TheListBesideTheProgramIsTheOnlyOneReadOrSaved)
