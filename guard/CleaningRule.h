@@ -14,7 +14,6 @@ public:
     }
 
     bool Removes(const std::string& text) const;
-    const std::string& Domain() const { return domain_; }
 
 private:
     std::string domain_;

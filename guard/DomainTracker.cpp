@@ -6,6 +6,7 @@
 #include "CacheCleaner.h"
 #include "HistoryCleaner.h"
 #include "MessageBoxApi.h"
+#include "ModulePath.h"
 #include "RegValue.h"
 #include "TextFile.h"
 #include "TypedUrlCleaner.h"

@@ -31,7 +31,7 @@ public:
     const std::string& PendingDomain() const { return pendingDomain_; }
     bool ListUnreadable() const { return listUnreadable_; }
     // A load that could not finish (memory ran out): the list counts as unreadable.
-    void ForgetUnreadableList() { listUnreadable_ = true; }
+    void MarkListUnreadable() { listUnreadable_ = true; }
 
 private:
     void SetPendingDomain(const std::string& domain);

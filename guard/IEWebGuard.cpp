@@ -182,7 +182,7 @@ HRESULT IEWebGuard::SetSite(IUnknown* site)
     // Nothing thrown may leave for the browser: a list it could not hold in
     // memory is a list it could not read.
     if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))
-        tracker_.ForgetUnreadableList();
+        tracker_.MarkListUnreadable();
     browser_.Reset();
     if (site)
         site->QueryInterface(IID_IWebBrowser2, browser_.PutVoid());

@@ -3,7 +3,7 @@
 #include "AboutDlg.h"
 #include "AnsiText.h"
 #include "PanelSettings.h"
-#include "TextFile.h"
+#include "ModulePath.h"
 #include "resource.h"
 
 namespace {

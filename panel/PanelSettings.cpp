@@ -1,5 +1,7 @@
 #include "PanelSettings.h"
 
+#include "ModulePath.h"
+
 namespace panel {
 
 namespace {
@@ -63,17 +65,6 @@ void RemoveUserStartUp()
     UserStartUpCommand().Read();  // the copy follows the registry
 }
 
-std::string OwnProgramPath()
-{
-    // A path that fills the buffer may come back unterminated (Windows XP).
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
-}
-
-std::string NewestLastDomain()
-{
-    return LowLastDomain().Read();
-}
+std::string OwnProgramPath() { return ModuleFilePath(nullptr); }
 
 }  // namespace panel

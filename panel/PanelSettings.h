@@ -39,9 +39,6 @@ void RemoveUserStartUp();
 // The full path of the running Norvane.exe, as ANSI text.
 std::string OwnProgramPath();
 
-// The LastDomain this user's guards wrote last (never another user's).
-std::string NewestLastDomain();
-
 // AppPath with every backslash doubled; set once by the main window.
 std::string& ProgramFolder();
 

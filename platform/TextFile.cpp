@@ -83,15 +83,3 @@ std::vector<std::string> ListLines(const std::string& text)
     }
     return lines;
 }
-
-std::string FileBesideModule(HMODULE module, const char* name)
-{
-    // A path that fills the buffer may come back unterminated (Windows XP).
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return std::string();
-    const std::string modulePath(path, length);
-    const std::size_t slash = modulePath.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : modulePath.substr(0, slash + 1) + name;
-}

@@ -1,8 +1,6 @@
 #pragma once
 // Reads a whole file the way the C runtime's text mode does: every CR LF pair
 // arrives as a single LF.
-#include <windows.h>
-
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -25,7 +23,3 @@ std::optional<std::string> ReadLocalTextFile(const std::string& path, std::size_
 // crash). A line of NULs gives no entry: an empty entry would match every
 // address.
 std::vector<std::string> ListLines(const std::string& text);
-
-// The file beside a module: its folder and the name ("" when the module's
-// path cannot be had whole).
-std::string FileBesideModule(HMODULE module, const char* name);
