@@ -86,16 +86,27 @@ HWND WaitForPanel(DWORD timeoutMs)
 
 HWND PageView(HWND panel) { return FindWindowExW(panel, nullptr, L"NorvanePageView", nullptr); }
 
+// A screen coordinate in SendInput's absolute units (0 to 65535 across the
+// primary screen), rounded up so that the system maps it back to the pixel.
+LONG Absolute(LONG pixel, int screenSize) { return static_cast<LONG>(((pixel << 16) + screenSize - 1) / screenSize); }
+
 void Press(HWND window, POINT client, DWORD down, DWORD up, int times)
 {
     ClientToScreen(window, &client);
     SetCursorPos(client.x, client.y);
-    std::vector<INPUT> inputs;
+    // Each event carries its own position, as a real mouse's do: a button
+    // press must not land where the pointer was before an earlier move was
+    // taken in.
+    INPUT at{};
+    at.type = INPUT_MOUSE;
+    at.mi.dx = Absolute(client.x, GetSystemMetrics(SM_CXSCREEN));
+    at.mi.dy = Absolute(client.y, GetSystemMetrics(SM_CYSCREEN));
+    at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    std::vector<INPUT> inputs{at};
     for (int i = 0; i < times; ++i) {
         for (DWORD flag : {down, up}) {
-            INPUT input{};
-            input.type = INPUT_MOUSE;
-            input.mi.dwFlags = flag;
+            INPUT input = at;
+            input.mi.dwFlags |= flag;
             inputs.push_back(input);
         }
     }
