@@ -6,9 +6,8 @@
 
 bool CCleaningRule::Removes(const std::string& text) const
 {
-    if (!ansi::Contains(text, domain_))
-        return false;
-    return std::none_of(keep_.begin(), keep_.end(), [&](const std::string& entry) { return ansi::Contains(text, entry); });
+    const auto within = [&](const std::string& part) { return ansi::Contains(text, part); };
+    return std::any_of(domains_.begin(), domains_.end(), within) && std::none_of(keep_.begin(), keep_.end(), within);
 }
 
 bool NamesASite(const std::string& domain)

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "AnsiText.h"
 #include "CacheCleaner.h"
 #include "HistoryCleaner.h"
@@ -96,30 +98,68 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
 
 void CDomainTracker::RunCleaningPass()
 {
-    if (NamesASite(pendingDomain_) && !listUnreadable_) {
-        CCacheCleaner cache;
-        const struct {
-            const char* setting;
-            const char* counter;
-            void (*clean)(CCacheCleaner&, const CCleaningRule&);
-        } rows[] = {
-            {"RemoveCookies", "RemoveCookiesEntries",
-             [](CCacheCleaner& c, const CCleaningRule& r) { c.CleanCookies(r); }},
-            {"RemoveCache", "RemoveCacheEntries", [](CCacheCleaner& c, const CCleaningRule& r) { c.CleanCache(r); }},
-            {"RemoveLastTyped", "RemoveLastTypedEntries",
-             [](CCacheCleaner&, const CCleaningRule& r) { CTypedUrlCleaner().CleanTypedUrls(r); }},
-            {"RemoveHistory", "RemoveHistoryEntries", [](CCacheCleaner&, const CCleaningRule& r) { CleanHistory(r); }},
-        };
-        for (const auto& row : rows) {
-            if (CRegNumberValue(kSettings + row.setting).Get() != 1)
-                continue;
-            // Each cleaner gets its own copy: the history cleaner lets the
-            // thread take events, which may change the pending domain meanwhile.
-            // What the white list matches stays, whatever the domain finds.
-            const CCleaningRule rule(pendingDomain_, entries_);
-            row.clean(cache, rule);
-            Count(row.counter);
-        }
-    }
+    // A copy: the history cleaner lets the thread take events, which may
+    // change the pending domain meanwhile.
+    Clean({pendingDomain_}, CPassDeadline());
     pendingDomain_.clear();
+}
+
+int CDomainTracker::BeginNavigation(std::string address, bool topLevel)
+{
+    std::vector<std::string> leaving;
+    if (topLevel) {
+        std::string top = DeriveDomain(address);
+        // Host names know no case: the same site in other capitals is not left.
+        if (lstrcmpiA(top.c_str(), topDomain_.c_str()) != 0)
+            leaving.swap(shown_);
+        topDomain_ = std::move(top);
+    }
+    const int whiteListed = CheckUrl(std::move(address));
+    if (!whiteListed && std::find(shown_.begin(), shown_.end(), pendingDomain_) == shown_.end())
+        shown_.push_back(pendingDomain_);
+    // Last, with the new page's record whole: the pass may let the thread
+    // take the browser's next events.
+    Clean(std::move(leaving), CPassDeadline());
+    return whiteListed;
+}
+
+void CDomainTracker::LeaveWindow(const CPassDeadline& deadline)
+{
+    std::vector<std::string> leaving;
+    leaving.swap(shown_);
+    topDomain_.clear();
+    Clean(std::move(leaving), deadline);
+}
+
+void CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline& deadline)
+{
+    domains.erase(std::remove_if(domains.begin(), domains.end(), [](const std::string& d) { return !NamesASite(d); }),
+                  domains.end());
+    if (domains.empty() || listUnreadable_)
+        return;
+    CCacheCleaner cache;
+    using CleanStore = void (*)(CCacheCleaner&, const CCleaningRule&, const CPassDeadline&);
+    const struct {
+        const char* setting;
+        const char* counter;
+        CleanStore clean;
+    } rows[] = {
+        {"RemoveCookies", "RemoveCookiesEntries",
+         [](CCacheCleaner& c, const CCleaningRule& r, const CPassDeadline&) { c.CleanCookies(r); }},
+        {"RemoveCache", "RemoveCacheEntries",
+         [](CCacheCleaner& c, const CCleaningRule& r, const CPassDeadline&) { c.CleanCache(r); }},
+        {"RemoveLastTyped", "RemoveLastTypedEntries",
+         [](CCacheCleaner&, const CCleaningRule& r, const CPassDeadline&) { CTypedUrlCleaner().CleanTypedUrls(r); }},
+        {"RemoveHistory", "RemoveHistoryEntries",
+         [](CCacheCleaner&, const CCleaningRule& r, const CPassDeadline& d) { CleanHistory(r, d); }},
+    };
+    for (const auto& row : rows) {
+        if (deadline.Passed())
+            return;  // the rest waits for the next pass of these domains
+        if (CRegNumberValue(kSettings + row.setting).Get() != 1)
+            continue;
+        // What the white list matches stays, whatever the domains find.
+        row.clean(cache, CCleaningRule(domains, entries_), deadline);
+        Count(row.counter);
+    }
 }

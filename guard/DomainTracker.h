@@ -1,9 +1,14 @@
 #pragma once
 // The guard's view of one browser window's navigation: the white list loaded
-// from WhiteList.txt beside the guard's own module, and the pending domain
-// that the next cleaning pass will clean for.
+// from WhiteList.txt beside the guard's own module, the pending domain that
+// the next cleaning pass will clean for, and the domains of what the window
+// shows, cleaned again when the window leaves them: what a page loads after
+// its navigation completes (images, scripts' cookies, its History item)
+// would otherwise stay until the next visit.
 #include <string>
 #include <vector>
+
+#include "PassDeadline.h"
 
 class CDomainTracker {
 public:
@@ -27,6 +32,17 @@ public:
     // each category that ran, and empties the pending domain.
     void RunCleaningPass();
 
+    // A navigation of the window (top-level) or of one of its frames begins:
+    // CheckUrl's test, its result returned, and the window's record of what
+    // it shows. A top-level navigation to another domain then cleans, in one
+    // pass, the domains of everything the window leaves.
+    int BeginNavigation(std::string address, bool topLevel);
+    // The window closes: one pass for the domains of all it shows, which
+    // gives up what it has not done by the deadline.
+    void LeaveWindow(const CPassDeadline& deadline);
+    // The domains of what the window shows that no entry matched.
+    const std::vector<std::string>& ShownDomains() const { return shown_; }
+
     const std::vector<std::string>& WhiteListEntries() const { return entries_; }
     const std::string& PendingDomain() const { return pendingDomain_; }
     bool ListUnreadable() const { return listUnreadable_; }
@@ -35,9 +51,14 @@ public:
 
 private:
     void SetPendingDomain(const std::string& domain);
+    // One pass of the enabled cleaners, one walk of each store, for every
+    // domain that names a site; counted once in each category that ran.
+    void Clean(std::vector<std::string> domains, const CPassDeadline& deadline);
 
     std::vector<std::string> entries_;
     std::string pendingDomain_;
+    std::string topDomain_;  // of the window's own page, white-listed or not
+    std::vector<std::string> shown_;
     bool listUnreadable_ = false;
 };
 

@@ -14,6 +14,7 @@ namespace {
 
 const UINT kItemTimerMs = 20;
 const UINT kDeleteTimerMs = 10;
+const UINT kGiveUpTimerMs = 100;
 const std::size_t kNameBufferSize = 260;
 const DWORD kNoConsole = 0x00008000;  // CMIC_MASK_NO_CONSOLE; the no-UI flag stays off
 
@@ -54,11 +55,44 @@ private:
 
 void ArmTimer(UINT ms) { SetTimer(nullptr, 0, ms, WarningTimerProc); }
 
+// The deadline of the walk running on this thread, for its timers: each
+// browser window has a thread of its own, and one window closing must not
+// make another's walk give up.
+thread_local const CPassDeadline* tWalkDeadline = nullptr;
+
+bool WalkGivenUp() { return tWalkDeadline && tWalkDeadline->Passed(); }
+
+void CALLBACK GiveUpTimerProc(HWND, UINT, UINT_PTR, DWORD);
+
+// The walk's deadline for this thread, and a timer of its own that watches
+// it: the confirmation timers may have spent their budget long before.
+class WalkDeadlineScope {
+public:
+    explicit WalkDeadlineScope(const CPassDeadline& deadline)
+        : saved_(tWalkDeadline), timer_(deadline.IsSet() ? SetTimer(nullptr, 0, kGiveUpTimerMs, GiveUpTimerProc) : 0)
+    {
+        tWalkDeadline = &deadline;
+    }
+    WalkDeadlineScope(const WalkDeadlineScope&) = delete;
+    WalkDeadlineScope& operator=(const WalkDeadlineScope&) = delete;
+    ~WalkDeadlineScope()
+    {
+        if (timer_)
+            KillTimer(nullptr, timer_);
+        tWalkDeadline = saved_;
+    }
+
+private:
+    const CPassDeadline* saved_;
+    UINT_PTR timer_;
+};
+
 // Everything one run of the walk needs besides the current folder.
 struct HistoryWalk {
     IMalloc* malloc;
     StrRetToBufAFn strRetToBuf;
     const CCleaningRule& rule;
+    const CPassDeadline& deadline;
 
     // The next item of an enumerator, or an empty owner at the end.
     std::unique_ptr<OwnedPidl> Next(IEnumIDList* items) const
@@ -128,8 +162,12 @@ struct HistoryWalk {
         ComPtr<IEnumIDList> items = Enumerate(folder.Get());
         if (!items)
             return;
-        while (auto item = Next(items.Get()))
+        while (!deadline.Passed()) {
+            const auto item = Next(items.Get());
+            if (!item)
+                break;
             DeleteIfMatching(folder.Get(), item->Get());
+        }
     }
 };
 
@@ -141,8 +179,9 @@ volatile LONG& HistoryRetryBudget()
     return budget;
 }
 
-void CleanHistory(const CCleaningRule& rule)
+void CleanHistory(const CCleaningRule& rule, const CPassDeadline& deadline)
 {
+    const WalkDeadlineScope scope(deadline);
     LibraryHandle shlwapi(LoadLibraryA(ShellNamespace().ShlwapiName));
     auto strRetToBuf =
         shlwapi ? reinterpret_cast<StrRetToBufAFn>(reinterpret_cast<void*>(GetProcAddress(shlwapi.get(), "StrRetToBufA"))) : nullptr;
@@ -159,27 +198,36 @@ void CleanHistory(const CCleaningRule& rule)
         return;
     OwnedPidl historyItem(malloc.Get(), historyPidl);
 
-    const HistoryWalk walk{malloc.Get(), strRetToBuf, rule};
+    const HistoryWalk walk{malloc.Get(), strRetToBuf, rule, deadline};
     ComPtr<IShellFolder> history = walk.Bind(desktop.Get(), historyItem.Get());
     if (!history)
         return;
     ComPtr<IEnumIDList> firstLevel = walk.Enumerate(history.Get());
     if (!firstLevel)
         return;
-    while (auto item = walk.Next(firstLevel.Get()))
+    while (!deadline.Passed()) {
+        const auto item = walk.Next(firstLevel.Get());
+        if (!item)
+            break;
         walk.CleanFirstLevelItem(history.Get(), item->Get());
+    }
 }
 
 namespace {
 
-BOOL CALLBACK StopAtWarningDialog(HWND window, LPARAM found)
+bool IsDialog(HWND window)
 {
     char className[16] = {};
-    char title[16] = {};
     GetClassNameA(window, className, sizeof className);
+    return lstrcmpA(className, "#32770") == 0;
+}
+
+BOOL CALLBACK StopAtWarningDialog(HWND window, LPARAM found)
+{
+    char title[16] = {};
     GetWindowTextA(window, title, sizeof title);
     // The title is compared as FindWindowA compares it: without regard to case.
-    if (lstrcmpA(className, "#32770") != 0 || lstrcmpiA(title, "WARNING") != 0)
+    if (!IsDialog(window) || lstrcmpiA(title, "WARNING") != 0)
         return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
@@ -193,6 +241,23 @@ HWND FindOwnWarningDialog()
     HWND found = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), StopAtWarningDialog, reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+// Declines a confirmation the walk can no longer wait for: No for a
+// question, Cancel for a dialog without one.
+BOOL CALLBACK DeclineDialog(HWND window, LPARAM)
+{
+    if (IsDialog(window) && IsWindowVisible(window)) {
+        PostMessageA(window, WM_COMMAND, IDNO, 0);
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    }
+    return TRUE;
+}
+
+void CALLBACK GiveUpTimerProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (WalkGivenUp())
+        EnumThreadWindows(GetCurrentThreadId(), DeclineDialog, 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "AnsiText.h"
 #include "GuardModule.h"
 #include "RegValue.h"
 
@@ -93,21 +94,6 @@ private:
     LONG refs_ = 1;
 };
 
-// The browser's address as 8-bit text in the process code page, sized to
-// what the conversion needs so that no address is ever cut.
-std::string ToAnsi(BSTR wide)
-{
-    if (!wide)
-        return std::string();
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
-    text.resize(static_cast<std::size_t>(size) - 1);
-    return text;
-}
-
 const VARTYPE kByRefBool = VT_BYREF | VT_BOOL;
 const VARTYPE kByRefVariant = VT_BYREF | VT_VARIANT;
 
@@ -115,6 +101,10 @@ const VARTYPE kByRefVariant = VT_BYREF | VT_VARIANT;
 const UINT kArgCancel = 0;
 const UINT kArgUrl = 5;
 const UINT kArgFrame = 6;
+
+// How long the pass of a closing window may take; what it has not done by
+// then waits for the next pass of those domains.
+const DWORD kClosingPassMs = 5000;
 
 }  // namespace
 
@@ -183,6 +173,10 @@ HRESULT IEWebGuard::SetSite(IUnknown* site)
     // memory is a list it could not read.
     if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))
         tracker_.MarkListUnreadable();
+    // The window closes: what it shows is cleaned before the detach returns
+    // (unless Quit did it already), within the time a closing window may take.
+    if (!site && enabled_ == 1)
+        NoThrow([&] { tracker_.LeaveWindow(CPassDeadline::In(kClosingPassMs)); });
     browser_.Reset();
     if (site)
         site->QueryInterface(IID_IWebBrowser2, browser_.PutVoid());
@@ -229,7 +223,23 @@ HRESULT IEWebGuard::Disconnect()
     return point->Unadvise(adviseCookie_);
 }
 
-HRESULT IEWebGuard::OnQuit() { return Disconnect(); }
+HRESULT IEWebGuard::OnQuit()
+{
+    if (enabled_ == 1)
+        NoThrow([&] { tracker_.LeaveWindow(CPassDeadline::In(kClosingPassMs)); });
+    return Disconnect();
+}
+
+bool IEWebGuard::IsWindowItself(IDispatch* frame) const
+{
+    // COM identity: the same object answers IUnknown with the same pointer.
+    if (!frame || !browser_)
+        return false;
+    ComPtr<IUnknown> frameIdentity, windowIdentity;
+    frame->QueryInterface(IID_IUnknown, frameIdentity.PutVoid());
+    browser_->QueryInterface(IID_IUnknown, windowIdentity.PutVoid());
+    return frameIdentity && frameIdentity.Get() == windowIdentity.Get();
+}
 
 HRESULT IEWebGuard::GetTypeInfoCount(UINT* count)
 {
@@ -295,10 +305,9 @@ void IEWebGuard::OnBeforeNavigate2(const DISPPARAMS& params)
     const VARIANT& frame = params.rgvarg[kArgFrame];
     if (frame.vt != VT_DISPATCH)
         return;
-    // Held for the call only; frames and the window itself are treated alike.
-    ComPtr<IWebBrowser2> frameBrowser;
-    if (frame.pdispVal)
-        frame.pdispVal->QueryInterface(IID_IWebBrowser2, frameBrowser.PutVoid());
+    // Frames and the window itself are checked and cleaned alike; whether it
+    // is the window's own navigation tells only when the window leaves a site.
+    const bool topLevel = IsWindowItself(frame.pdispVal);
 
     const VARIANT& cancel = params.rgvarg[kArgCancel];
     const VARIANT& url = params.rgvarg[kArgUrl];
@@ -308,9 +317,10 @@ void IEWebGuard::OnBeforeNavigate2(const DISPPARAMS& params)
     const VARIANT* address = url.pvarVal;
     if (!address || address->vt != VT_BSTR)
         return;
-    const std::string text = ToAnsi(address->bstrVal);
+    // The browser's address as 8-bit text in the process code page.
+    const std::string text = ansi::ToAnsi(address->bstrVal);
     if (enabled_ == 1)
-        whiteListed_ = tracker_.CheckUrl(text);
+        whiteListed_ = tracker_.BeginNavigation(text, topLevel);
 }
 
 void IEWebGuard::OnNavigateComplete2()

@@ -2,7 +2,8 @@
 // The Browser Helper Object: the browser creates one per window, hands it the
 // window through SetSite, and sends it the window's navigation events. After
 // each completed navigation to a site that is not white-listed it runs a
-// cleaning pass for that site's domain.
+// cleaning pass for that site's domain, and once more for the domains of all
+// the window shows when it leaves them for another site or closes.
 #include <windows.h>
 #include <ocidl.h>
 
@@ -74,6 +75,8 @@ private:
     IUnknown* Identity() { return static_cast<IIEWebGuard*>(this); }
     void OnBeforeNavigate2(const DISPPARAMS& params);
     void OnNavigateComplete2();
+    // Whether a navigation's object is this window's browser, not a frame's.
+    bool IsWindowItself(IDispatch* frame) const;
     ComPtr<IConnectionPoint> BrowserEvents(HRESULT& result);
 
     // Declared first so that it goes last: the module stays loaded until

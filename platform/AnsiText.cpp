@@ -88,6 +88,19 @@ std::wstring ToWide(const std::string& text)
     return wide;
 }
 
+std::string ToAnsi(const wchar_t* text)
+{
+    if (!text)
+        return std::string();
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), size, nullptr, nullptr);
+    ansi.resize(static_cast<std::size_t>(size) - 1);
+    return ansi;
+}
+
 std::string DoubleEach(const std::string& text, char c)
 {
     std::string doubled;

@@ -19,6 +19,10 @@ inline bool Contains(const std::string& text, const std::string& part)
 // The text in UTF-16, from the process code page.
 std::wstring ToWide(const std::string& text);
 
+// The text, up to its end or its first NUL, in the process code page, sized
+// to what the conversion needs so that nothing is ever cut; null is "".
+std::string ToAnsi(const wchar_t* text);
+
 // The text with every occurrence of the character written twice.
 std::string DoubleEach(const std::string& text, char c);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <exdisp.h>
+#include <shlobj.h>
 #include <exdispid.h>
 #include <olectl.h>
 
@@ -15,6 +16,7 @@
 #include "RegistrySandbox.h"
 #include "TempDir.h"
 #include "UrlCacheFixture.h"
+#include "WinInetApi.h"
 #include "WarningDialog.h"
 
 namespace {
@@ -59,6 +61,17 @@ protected:
         browser_->FireBeforeNavigate2(Wide(url));
         browser_->FireNavigateComplete2(Wide(url));
     }
+    // A navigation inside one of the window's frames.
+    void VisitFrame(const std::string& url)
+    {
+        browser_->FireBeforeNavigate2(Wide(url), nullptr, frame_.Get());
+        browser_->FireNavigateComplete2(Wide(url), frame_.Get());
+    }
+    void Close()
+    {
+        browser_->FireOnQuit();
+        guard_->SetSite(nullptr);
+    }
     IEWebGuard& Guard() { return *static_cast<IEWebGuard*>(guard_.Get()); }
 
     RegistrySandbox settings_{kRoot, kKey};
@@ -70,6 +83,7 @@ protected:
     UrlCacheFixture cache_;
     ComPtr<IObjectWithSite> guard_;
     ComPtr<CBrowserStandIn> browser_;
+    ComPtr<CBrowserStandIn> frame_ = CBrowserStandIn::Create();
 };
 
 TEST_F(GuardTest, PassiveWhenNotEnabledAtAttachEvenAfterItIsSwitchedOn)
@@ -176,7 +190,7 @@ TEST_F(GuardTest, NoPassRemovesWhatTheWhiteListKeeps)
     EXPECT_EQ(1u, Counter("RemoveCookiesEntries"));
 
     cache_.AddCookie(alike);
-    Visit("http://./");
+    VisitFrame("http://./");  // in a frame: the window does not leave its site
     EXPECT_EQ(".", LastDomain());
     EXPECT_EQ(2u, cache_.CookieUrls().size()) << "\".\" cleans nothing";
     EXPECT_EQ(1u, Counter("RemoveCookiesEntries")) << "and counts no pass";
@@ -190,13 +204,17 @@ TEST_F(GuardTest, OnlyTheLatestBeforeNavigateCountsAndIsCleanedOnce)
     cache_.AddFile("http://" + first + "/a.html");
     cache_.AddFile("http://" + second + "/frame.html");
     ASSERT_EQ(S_OK, Attach());
+    // The frame's navigation starts before the page's has completed.
     browser_->FireBeforeNavigate2(Wide("http://" + first + "/a.html"));
-    browser_->FireBeforeNavigate2(Wide("http://" + second + "/frame.html"));
-    browser_->FireNavigateComplete2(Wide("http://" + second + "/frame.html"));
+    browser_->FireBeforeNavigate2(Wide("http://" + second + "/frame.html"), nullptr, frame_.Get());
+    browser_->FireNavigateComplete2(Wide("http://" + second + "/frame.html"), frame_.Get());
     browser_->FireNavigateComplete2(Wide("http://" + first + "/a.html"));
     EXPECT_TRUE(cache_.HasEntry("http://" + first + "/a.html"));
     EXPECT_FALSE(cache_.HasEntry("http://" + second + "/frame.html"));
     EXPECT_EQ(1u, Counter("RemoveCacheEntries"));
+    Close();
+    EXPECT_FALSE(cache_.HasEntry("http://" + first + "/a.html")) << "cleaned when the window left it";
+    EXPECT_EQ(2u, Counter("RemoveCacheEntries"));
 }
 
 TEST_F(GuardTest, CountersCountPassesAndSwitchesAreReadAtEachPass)
@@ -206,16 +224,19 @@ TEST_F(GuardTest, CountersCountPassesAndSwitchesAreReadAtEachPass)
     SetString(HKEY_CURRENT_USER, kTyped, "url1", "http://example.com/");
     ASSERT_EQ(S_OK, Attach());
     Visit("http://www.example.com/");
-    Visit("http://www.example.org/");  // nothing to clean still counts
     EXPECT_EQ("", GetString(HKEY_CURRENT_USER, kTyped, "url1"));
-    EXPECT_EQ(2u, Counter("RemoveLastTypedEntries"));
+    EXPECT_EQ(1u, Counter("RemoveLastTypedEntries"));
+    // Leaving example.com is a pass, and so is the completed example.org;
+    // nothing to clean still counts.
+    Visit("http://www.example.org/");
+    EXPECT_EQ(3u, Counter("RemoveLastTypedEntries"));
     EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
 
     Switch("RemoveCache");  // turned on between two navigations
     Switch("RemoveLastTyped", 2);
     Visit("http://www.example.net/");
-    EXPECT_EQ(1u, Counter("RemoveCacheEntries"));
-    EXPECT_EQ(2u, Counter("RemoveLastTypedEntries"));
+    EXPECT_EQ(2u, Counter("RemoveCacheEntries"));
+    EXPECT_EQ(3u, Counter("RemoveLastTypedEntries"));
 }
 
 TEST_F(GuardTest, NavigateCompleteWithoutBeforeNavigateCleansNothing)
@@ -449,6 +470,186 @@ TEST_F(GuardTest, AggregatedObjectDelegatesToItsOuterObject)
 
 // ---- Bad input through Invoke ------------------------------------------
 
+// ---- Leaving a site: the browser's real order of events --------------------
+
+std::string HostIn(const std::string& url)
+{
+    const std::string rest = url.substr(url.find("://") + 3);
+    return rest.substr(0, rest.find('/'));
+}
+
+std::string ImageOf(const std::string& url) { return "http://" + HostIn(url) + "/logo.png"; }
+
+class LeavingTest : public GuardTest {
+protected:
+    void SetUp() override
+    {
+        GuardTest::SetUp();
+        Enable();
+        Switch("RemoveCache");
+        Switch("RemoveCookies");
+    }
+    // A page loads as in the browser: the page itself is cached with its
+    // response, before NavigateComplete2; its image and the cookie its
+    // script sets come after it.
+    void Load(const std::string& url, const std::vector<std::string>& frames = {})
+    {
+        std::vector<std::wstring> wide;
+        for (const auto& frame : frames)
+            wide.push_back(Wide(frame));
+        browser_->LoadPage(Wide(url), wide, [](const std::wstring& address, CBrowserStandIn::LoadPoint point, bool) {
+            const std::string text(address.begin(), address.end());
+            if (point == CBrowserStandIn::LoadPoint::Response) {
+                UrlCacheFixture::AddFile(text);
+            } else {
+                UrlCacheFixture::AddFile(ImageOf(text));
+                UrlCacheFixture::AddCookie(HostIn(text));
+            }
+        });
+    }
+    bool HasCookie(const std::string& host) const
+    {
+        for (const auto& url : cache_.CookieUrls())
+            if (url.find(host) != std::string::npos)
+                return true;
+        return false;
+    }
+    // What the site's visit left is all there, or all gone.
+    bool Keeps(const std::string& url) const
+    {
+        return cache_.HasEntry(url) && cache_.HasEntry(ImageOf(url)) && HasCookie(HostIn(url));
+    }
+    bool Lost(const std::string& url) const
+    {
+        return !cache_.HasEntry(url) && !cache_.HasEntry(ImageOf(url)) && !HasCookie(HostIn(url));
+    }
+};
+
+TEST_F(LeavingTest, WhatAVisitLeavesAfterItsPassGoesWhenTheWindowLeavesTheSiteAndWhenItCloses)
+{
+    ASSERT_EQ(S_OK, Attach());
+    const std::string a = "http://" + cache_.Host("first") + "/a.html", b = "http://" + cache_.Host("second") + "/b.html";
+    Load(a);
+    EXPECT_FALSE(cache_.HasEntry(a)) << "the pass at NavigateComplete2 took the page";
+    EXPECT_TRUE(cache_.HasEntry(ImageOf(a)) && HasCookie(HostIn(a))) << "what came after it is still there";
+    EXPECT_EQ(1u, Counter("RemoveCacheEntries"));
+
+    Load(b);
+    EXPECT_TRUE(Lost(a)) << "gone once the window left the site";
+    EXPECT_TRUE(cache_.HasEntry(ImageOf(b)));
+    EXPECT_EQ(3u, Counter("RemoveCacheEntries")) << "the leaving pass counts like any pass";
+
+    Close();
+    EXPECT_TRUE(Lost(b)) << "gone once the window closed";
+    EXPECT_EQ(4u, Counter("RemoveCacheEntries"));
+    EXPECT_EQ(4u, Counter("RemoveCookiesEntries"));
+}
+
+TEST_F(LeavingTest, AWhiteListedSiteKeepsWhatItsVisitLeftBeforeAndAfterItsPass)
+{
+    const std::string kept = "http://" + cache_.Host("kept") + "/a.html", other = "http://" + cache_.Host("other") + "/";
+    WhiteList(HostIn(kept) + "\r\n");
+    ASSERT_EQ(S_OK, Attach());
+    Load(kept);
+    Load(other);
+    Close();
+    EXPECT_TRUE(Keeps(kept));
+    EXPECT_TRUE(Lost(other));
+}
+
+TEST_F(LeavingTest, AFramedPageAndItsFramesAreCleanedOnceTheWindowHasLeftThem)
+{
+    ASSERT_EQ(S_OK, Attach());
+    const std::string page = "http://" + cache_.Host("page") + "/index.html";
+    const std::string frame = "http://" + cache_.Host("frame") + "/f.html";
+    Load(page, {frame});
+    EXPECT_TRUE(cache_.HasEntry(ImageOf(page)) && cache_.HasEntry(ImageOf(frame)));
+    Close();
+    EXPECT_TRUE(Lost(page));
+    EXPECT_TRUE(Lost(frame));
+}
+
+TEST_F(LeavingTest, ANavigationWithinTheSameSiteRunsNoLeavingPass)
+{
+    ASSERT_EQ(S_OK, Attach());
+    const std::string site = cache_.Host("same");
+    Load("http://www." + site + "/1.html");
+    Load("http://" + site + "/2.html");
+    Load("http://" + site + "/3.html?again");
+    EXPECT_EQ(3u, Counter("RemoveCacheEntries")) << "the pass of each page only";
+    EXPECT_TRUE(cache_.HasEntry(ImageOf("http://" + site + "/"))) << "kept while the window stays on the site";
+}
+
+int g_cacheWalks = 0;
+HANDLE WINAPI CountedFindFirst(LPCSTR pattern, LPINTERNET_CACHE_ENTRY_INFOA entry, LPDWORD size)
+{
+    ++g_cacheWalks;
+    return FindFirstUrlCacheEntryA(pattern, entry, size);
+}
+
+TEST_F(LeavingTest, LeavingAPageWithFiveFramesWalksEachStoreOnce)
+{
+    ASSERT_EQ(S_OK, Attach());
+    std::vector<std::string> frames;
+    for (int n = 1; n <= 5; ++n)
+        frames.push_back("http://" + cache_.Host("frame" + std::to_string(n)) + "/f.html");
+    Load("http://" + cache_.Host("page") + "/", frames);
+    const WinInetApi saved = WinInet();
+    WinInet().FindFirst = &CountedFindFirst;
+    const std::string next = "http://" + cache_.Host("next") + "/";
+    g_cacheWalks = 0;
+    browser_->FireBeforeNavigate2(Wide(next));  // leaves six domains
+    const int leaving = g_cacheWalks;
+    g_cacheWalks = 0;
+    browser_->FireNavigateComplete2(Wide(next));  // one domain
+    const int onePass = g_cacheWalks;
+    WinInet() = saved;
+    EXPECT_GT(onePass, 0);
+    EXPECT_EQ(onePass, leaving);
+    for (const auto& frame : frames)
+        EXPECT_TRUE(Lost(frame)) << frame;
+}
+
+// A History item for the site in Wine's own History folder, gone again at the end.
+class HistoryItem {
+public:
+    explicit HistoryItem(const std::string& site)
+    {
+        char history[MAX_PATH] = {};
+        SHGetSpecialFolderPathA(nullptr, history, CSIDL_HISTORY, TRUE);
+        CreateDirectoryA(history, nullptr);
+        day_ = std::string(history) + "\\nvg" + std::to_string(GetCurrentProcessId()) + " day";
+        CreateDirectoryA(day_.c_str(), nullptr);
+        file_ = day_ + "\\" + site + " page.txt";
+        WriteBytes(file_, "x");
+    }
+    ~HistoryItem()
+    {
+        DeleteFileA(file_.c_str());
+        RemoveDirectoryA(day_.c_str());
+    }
+    bool Exists() const { return FileExists(file_); }
+
+private:
+    std::string day_, file_;
+};
+
+TEST_F(LeavingTest, AClosingWindowDeclinesAHistoryConfirmationNobodyAnswersAndCloses)
+{
+    ASSERT_EQ(S_OK, Attach());
+    const std::string site = cache_.Host("asks");
+    Load("http://" + site + "/a.html");
+    Switch("RemoveHistory");  // read at each pass: only the closing pass meets the question
+    HistoryItem item(site);
+    DialogWatchdog watchdog(60000);
+    // Wine's shell asks before it deletes a History item, in a dialog of its
+    // own wording that the guard does not answer for the user.
+    Close();
+    EXPECT_EQ("", watchdog.Answered()) << "the guard gave up the question itself";
+    EXPECT_TRUE(item.Exists()) << "a declined delete keeps the item for the next pass";
+    EXPECT_TRUE(Lost("http://" + site + "/a.html")) << "what came before the History went";
+}
+
 class GuardInvokeTest : public GuardTest {
 protected:
     void SetUp() override
@@ -591,7 +792,8 @@ TEST_F(GuardInvokeTest, ObjectLivesToTheEndOfAnEventThatDropsItsLastReference)
                                            nullptr, nullptr));
     }
     EXPECT_EQ(1, g_locksWhileDropped) << "destroyed in the middle of its own event";
-    EXPECT_EQ(1u, Counter("RemoveLastTypedEntries")) << "the pass went on to its end";
+    // The closing pass ran inside it, and the pass went on to its end.
+    EXPECT_EQ(2u, Counter("RemoveLastTypedEntries"));
     EXPECT_EQ(0, guard_module::LockCount()) << "and the object went once the event was over";
 }
 

@@ -363,6 +363,19 @@ TEST_F(FakeHistoryTest, TitleOfTheConfirmationIsMatchedWithoutRegardToCase)
     EXPECT_EQ("", watchdog.Answered()) << "not left for a person";
 }
 
+TEST_F(FakeHistoryTest, PastItsDeadlineTheWalkDeclinesTheOpenQuestionAndStops)
+{
+    Node asks = Item("example.com asks");
+    asks.asksWarning = true;
+    asks.warningCaption = "Confirm";  // not the shell's "WARNING": never answered yes
+    Use(Folder("History", {Folder("Today", {asks, Item("example.com after")}), Folder("Later", {Item("example.com")})}));
+    DialogWatchdog watchdog(30000);
+    CleanHistory(CCleaningRule("example.com"), CPassDeadline::In(300));
+    EXPECT_EQ(std::vector<INT_PTR>{IDCANCEL}, g.warningResults) << "declined";
+    EXPECT_EQ(Names{"example.com asks"}, g.deleted) << "nothing asked past the deadline";
+    EXPECT_EQ("", watchdog.Answered()) << "not left for a person";
+}
+
 TEST(WarningTimerTest, TickWithoutDialogAndEmptyBudgetEndsItsTimer)
 {
     TimerDrain drain;

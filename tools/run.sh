@@ -52,11 +52,14 @@ echo "== Done hides the panel to the tray; its tray menu's Enable Norvane switch
 drive button Done wait-hidden tray-menu keys DOWN keys RETURN
 echo "   guard switched on: BHOEnabled = $(wine reg query 'HKLM\Software\Norvane' /v BHOEnabled | tr -d '\r' | sed -n 's/.*REG_DWORD *//p')"
 
-echo "== Browsing (GuardHost.exe is the browser window here: before each page it"
-echo "   leaves the traces a browser would leave for it, then fires the navigation;"
-echo "   it also answers Wine's own question before a History item is deleted)"
+echo "== Browsing (GuardHost.exe is the browser window here: it fires each page's"
+echo "   events in the browser's order and leaves the page's traces where a browser"
+echo "   makes them: the page, its cookie and typed address before NavigateComplete2,"
+echo "   its image, its script's cookie and its History item after it, then its"
+echo "   frame the same way; it also answers Wine's own question before a History"
+echo "   item is deleted)"
 wine "$bin/GuardHost.exe" --leave-traces \
-  http://www.example.com/index.html \
+  http://www.example.com/index.html --frame http://ads.example-cdn.net/banner.html \
   http://www.example.org/news/today.html \
   https://shop.example.net/cart?item=7 \
   http://www.example.com/contact.html

@@ -147,7 +147,7 @@ HRESULT CBrowserStandIn::FireToSinks(DISPID id, DISPPARAMS* params)
 
 HRESULT CBrowserStandIn::FireRaw(DISPID id, DISPPARAMS* params) { return FireToSinks(id, params); }
 
-HRESULT CBrowserStandIn::FireBeforeNavigate2(const std::wstring& url, VARIANT_BOOL* cancel)
+HRESULT CBrowserStandIn::FireBeforeNavigate2(const std::wstring& url, VARIANT_BOOL* cancel, IWebBrowser2* frame)
 {
     OwnedVariant address(url), flags, targetFrame(L""), postData, headers(L"");
     flags.v.vt = VT_I4;
@@ -163,18 +163,27 @@ HRESULT CBrowserStandIn::FireBeforeNavigate2(const std::wstring& url, VARIANT_BO
                        ByRef(targetFrame.v),
                        ByRef(flags.v),
                        ByRef(address.v),
-                       Dispatch(static_cast<IWebBrowser2*>(this))};
+                       Dispatch(frame ? frame : static_cast<IWebBrowser2*>(this))};
     DISPPARAMS params{args, nullptr, 7, 0};
     return FireToSinks(DISPID_BEFORENAVIGATE2, &params);
 }
 
-HRESULT CBrowserStandIn::FireNavigateComplete2(const std::wstring& url)
+HRESULT CBrowserStandIn::FireNavigateComplete2(const std::wstring& url, IWebBrowser2* frame)
 {
-    location_ = url;
+    if (!frame)
+        location_ = url;
     OwnedVariant address(url);
-    VARIANT args[2] = {ByRef(address.v), Dispatch(static_cast<IWebBrowser2*>(this))};
+    VARIANT args[2] = {ByRef(address.v), Dispatch(frame ? frame : static_cast<IWebBrowser2*>(this))};
     DISPPARAMS params{args, nullptr, 2, 0};
     return FireToSinks(DISPID_NAVIGATECOMPLETE2, &params);
+}
+
+HRESULT CBrowserStandIn::FireDocumentComplete(const std::wstring& url, IWebBrowser2* frame)
+{
+    OwnedVariant address(url);
+    VARIANT args[2] = {ByRef(address.v), Dispatch(frame ? frame : static_cast<IWebBrowser2*>(this))};
+    DISPPARAMS params{args, nullptr, 2, 0};
+    return FireToSinks(DISPID_DOCUMENTCOMPLETE, &params);
 }
 
 HRESULT CBrowserStandIn::FireOnQuit()
@@ -183,13 +192,41 @@ HRESULT CBrowserStandIn::FireOnQuit()
     return FireToSinks(DISPID_ONQUIT, &params);
 }
 
+bool CBrowserStandIn::LoadPage(const std::wstring& url, const std::vector<std::wstring>& frames, const TraceHook& leave)
+{
+    const auto at = [&](const std::wstring& address, LoadPoint point, bool inFrame = false) {
+        if (leave)
+            leave(address, point, inFrame);
+    };
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    FireBeforeNavigate2(url, &cancel);
+    if (cancel != VARIANT_FALSE)
+        return false;
+    at(url, LoadPoint::Response);
+    FireNavigateComplete2(url);
+    at(url, LoadPoint::Resources);
+    // Each frame is a browser object of its own, alive while the page is shown.
+    std::vector<ComPtr<CBrowserStandIn>> frameObjects;
+    for (const auto& frameUrl : frames) {
+        frameObjects.push_back(Create());
+        IWebBrowser2* frame = frameObjects.back().Get();
+        VARIANT_BOOL frameCancel = VARIANT_FALSE;
+        FireBeforeNavigate2(frameUrl, &frameCancel, frame);
+        if (frameCancel != VARIANT_FALSE)
+            continue;
+        at(frameUrl, LoadPoint::Response, true);
+        FireNavigateComplete2(frameUrl, frame);
+        at(frameUrl, LoadPoint::Resources, true);
+    }
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        FireDocumentComplete(frames[i], frameObjects[i].Get());
+    FireDocumentComplete(url);
+    return true;
+}
+
 HRESULT CBrowserStandIn::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
 {
-    const std::wstring address = url ? url : L"";
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    FireBeforeNavigate2(address, &cancel);
-    if (cancel == VARIANT_FALSE)
-        FireNavigateComplete2(address);
+    LoadPage(url ? url : L"");
     return S_OK;
 }
 

@@ -8,6 +8,7 @@
 #include <exdisp.h>
 #include <ocidl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,26 @@ class CBrowserStandIn : public IWebBrowser2, public IConnectionPointContainer {
 public:
     static ComPtr<CBrowserStandIn> Create();
 
-    // The events of one navigation, as the browser fires them.
-    HRESULT FireBeforeNavigate2(const std::wstring& url, VARIANT_BOOL* cancel = nullptr);
-    HRESULT FireNavigateComplete2(const std::wstring& url);
+    // The events of one navigation, as the browser fires them: of the window
+    // itself, or of a frame when a frame's browser object is given.
+    HRESULT FireBeforeNavigate2(const std::wstring& url, VARIANT_BOOL* cancel = nullptr, IWebBrowser2* frame = nullptr);
+    HRESULT FireNavigateComplete2(const std::wstring& url, IWebBrowser2* frame = nullptr);
+    HRESULT FireDocumentComplete(const std::wstring& url, IWebBrowser2* frame = nullptr);
     HRESULT FireOnQuit();
+
+    // Where a page's load has come when the browser writes what it keeps of
+    // it: the response (the page's first bytes, the cookie sent with it, the
+    // typed address) comes before NavigateComplete2; the resources (images
+    // and scripts, the cookies they set, the History item) after it.
+    enum class LoadPoint { Response, Resources };
+    using TraceHook = std::function<void(const std::wstring& url, LoadPoint point, bool inFrame)>;
+    // A page with its frames, in the browser's order of events: the window's
+    // BeforeNavigate2, its response, NavigateComplete2, its resources; then
+    // each frame the same way, its own browser object passed as the frame;
+    // then DocumentComplete of every frame, and last of the window. The hook
+    // leaves the traces at each point. False when BeforeNavigate2 was cancelled.
+    bool LoadPage(const std::wstring& url, const std::vector<std::wstring>& frames = {},
+                  const TraceHook& leave = TraceHook());
     // Any event with parameters of the caller's making (null included).
     HRESULT FireRaw(DISPID id, DISPPARAMS* params);
 

@@ -48,6 +48,39 @@ std::string ItemName(const std::string& url)
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A temporary Internet file with this content, committed under the address.
+void CacheFile(const std::string& url, const char* extension, const char* content)
+{
+    char file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryA(url.c_str(), 0, extension, file, 0))
+        return;
+    std::ofstream(file, std::ios::binary) << content;
+    FILETIME never{};
+    CommitUrlCacheEntryA(url.c_str(), file, never, never, NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr);
+}
+
+// The address typed into the address bar: the first free of url1 to url25.
+void AddTypedAddress(const std::string& url)
+{
+    HKEY typed = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kTyped, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &typed, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (int n = 1; n <= 25; ++n) {
+        const std::string name = "url" + std::to_string(n);
+        char value[2048] = {};
+        DWORD size = sizeof value;
+        if (RegQueryValueExA(typed, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+                ERROR_SUCCESS &&
+            value[0])
+            continue;
+        RegSetValueExA(typed, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                       static_cast<DWORD>(url.size() + 1));
+        break;
+    }
+    RegCloseKey(typed);
+}
+
 }  // namespace
 
 std::string HostOf(const std::string& url)
@@ -59,36 +92,21 @@ std::string HostOf(const std::string& url)
     return rest.substr(0, rest.find('/'));
 }
 
-void LeaveTraces(const std::string& url)
+void LeaveResponseTraces(const std::string& url, bool inFrame)
 {
-    // A temporary Internet file of the page.
-    char file[MAX_PATH] = {};
-    if (CreateUrlCacheEntryA(url.c_str(), 0, "htm", file, 0)) {
-        std::ofstream(file, std::ios::binary) << "<html>page</html>";
-        FILETIME never{};
-        CommitUrlCacheEntryA(url.c_str(), file, never, never, NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr);
-    }
-    // A cookie the site sets.
+    CacheFile(url, "htm", "<html>page</html>");
     InternetSetCookieA(("http://" + HostOf(url) + "/").c_str(), "visit", "1; expires=Sat,01-Jan-2039 00:00:00 GMT");
-    // The address typed into the address bar: the first free of url1 to url25.
-    HKEY typed = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kTyped, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &typed, nullptr) ==
-        ERROR_SUCCESS) {
-        for (int n = 1; n <= 25; ++n) {
-            const std::string name = "url" + std::to_string(n);
-            char value[2048] = {};
-            DWORD size = sizeof value;
-            if (RegQueryValueExA(typed, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
-                    ERROR_SUCCESS &&
-                value[0])
-                continue;
-            RegSetValueExA(typed, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
-                           static_cast<DWORD>(url.size() + 1));
-            break;
-        }
-        RegCloseKey(typed);
-    }
-    // A History item, in the day folder where the browser files it.
+    if (!inFrame)
+        AddTypedAddress(url);
+}
+
+void LeaveResourceTraces(const std::string& url, bool inFrame)
+{
+    CacheFile("http://" + HostOf(url) + "/logo.png", "png", "PNG");
+    InternetSetCookieA(("http://" + HostOf(url) + "/").c_str(), "script", "1; expires=Sat,01-Jan-2039 00:00:00 GMT");
+    if (inFrame)
+        return;  // the browser files only the window's own pages in History
+    // The History item, in the day folder where the browser files it.
     const std::string day = HistoryFolder() + "\\" + kHistoryDay;
     CreateDirectoryA(HistoryFolder().c_str(), nullptr);
     CreateDirectoryA(day.c_str(), nullptr);

@@ -1,7 +1,8 @@
 #pragma once
 // The traces a browser leaves for a page it shows, made through the real
-// platform calls (URL cache, cookie store, typed addresses, History folder),
-// and a count of those that remain for a domain.
+// platform calls (URL cache, cookie store, typed addresses, History folder)
+// at the points of its load where the browser makes them, and a count of
+// those that remain for a domain.
 #include <string>
 
 struct TraceCount {
@@ -14,5 +15,11 @@ struct TraceCount {
 // The page's host: the address without its scheme, cut at the first "/".
 std::string HostOf(const std::string& url);
 
-void LeaveTraces(const std::string& url);
+// What the response to the address leaves: the page in the cache, the
+// cookie sent with it, and for the window's own page (not a frame's) the
+// address among the typed ones.
+void LeaveResponseTraces(const std::string& url, bool inFrame);
+// What the page's resources leave once it is shown: an image in the cache,
+// a cookie its script sets, and for the window's own page its History item.
+void LeaveResourceTraces(const std::string& url, bool inFrame);
 TraceCount CountTraces(const std::string& domain);

@@ -1,10 +1,11 @@
 // Behaves like one browser window for the registered guard: creates it by its
-// ProgID through COM, attaches it to a stand-in browser, replays the given
-// addresses as BeforeNavigate2 / NavigateComplete2 pairs, then quits and
+// ProgID through COM, attaches it to a stand-in browser, loads the given
+// pages with the browser's events in the browser's order, then quits and
 // detaches as the browser does when the window closes.
-//   GuardHost.exe URL...                  replay the addresses
-//   GuardHost.exe --leave-traces URL...   leave each page's traces first, as a
-//                                         browser would, and report what is left
+//   GuardHost.exe URL [--frame URL]...    load the pages, each with its frames
+//   GuardHost.exe --leave-traces ...      leave each page's traces where its
+//                                         load makes them, as a browser would,
+//                                         and report what is left at the end
 #include <windows.h>
 #include <ocidl.h>
 
@@ -60,25 +61,66 @@ std::vector<std::string> WhiteListEntries()
     return entries;
 }
 
+// A domain's traces: what the visits left at each point of their loads, and
+// what remains once the window has left the site and closed.
 struct Site {
-    std::string url;
     std::string domain;
     bool whiteListed = false;
-    TraceCount before, after;
+    TraceCount made, left;
 };
 
-Site Examine(const std::string& url, const std::vector<std::string>& whiteList)
+struct Page {
+    std::string url;
+    std::vector<std::string> frames;
+};
+
+std::string DomainOf(const std::string& url)
 {
-    Site site;
-    site.url = url;
-    site.domain = HostOf(url);
-    if (site.domain.compare(0, 4, "www.") == 0)
-        site.domain.erase(0, 4);
-    for (const auto& entry : whiteList)
-        if (url.find(entry) != std::string::npos)
-            site.whiteListed = true;
-    return site;
+    std::string domain = HostOf(url);
+    if (domain.compare(0, 4, "www.") == 0)
+        domain.erase(0, 4);
+    return domain;
 }
+
+TraceCount operator-(const TraceCount& a, const TraceCount& b)
+{
+    return TraceCount{a.cache - b.cache, a.cookies - b.cookies, a.typed - b.typed, a.history - b.history};
+}
+
+TraceCount& operator+=(TraceCount& a, const TraceCount& b)
+{
+    a.cache += b.cache;
+    a.cookies += b.cookies;
+    a.typed += b.typed;
+    a.history += b.history;
+    return a;
+}
+
+// The sites in the order first shown, each once.
+class SiteBook {
+public:
+    explicit SiteBook(std::vector<std::string> whiteList) : whiteList_(std::move(whiteList)) {}
+
+    Site& For(const std::string& url)
+    {
+        const std::string domain = DomainOf(url);
+        for (auto& site : sites_)
+            if (site.domain == domain)
+                return site;
+        Site site;
+        site.domain = domain;
+        for (const auto& entry : whiteList_)
+            if (url.find(entry) != std::string::npos)
+                site.whiteListed = true;
+        sites_.push_back(site);
+        return sites_.back();
+    }
+    std::vector<Site>& Sites() { return sites_; }
+
+private:
+    std::vector<std::string> whiteList_;
+    std::vector<Site> sites_;
+};
 
 // Wine's shell asks before it deletes a History item, in a dialog of its own
 // wording; on Windows the guard answers the shell's "WARNING" itself. The
@@ -100,20 +142,20 @@ DWORD WINAPI AnswerShellQuestions(LPVOID stop)
 
 void PrintReport(const std::vector<Site>& sites)
 {
-    std::printf("\n%-24s %-12s %-9s %-9s %-9s %-9s\n", "site", "white-list", "cache", "cookies", "typed",
-                "history");
+    std::printf("\nWhat the visits left -> what remains once the window has left each site and closed:\n");
+    std::printf("%-24s %-12s %-9s %-9s %-9s %-9s\n", "site", "white-list", "cache", "cookies", "typed", "history");
     for (const auto& s : sites) {
-        auto cell = [](int before, int after) { return std::to_string(before) + " -> " + std::to_string(after); };
+        auto cell = [](int made, int left) { return std::to_string(made) + " -> " + std::to_string(left); };
         std::printf("%-24s %-12s %-9s %-9s %-9s %-9s\n", s.domain.c_str(), s.whiteListed ? "kept" : "cleaned",
-                    cell(s.before.cache, s.after.cache).c_str(), cell(s.before.cookies, s.after.cookies).c_str(),
-                    cell(s.before.typed, s.after.typed).c_str(), cell(s.before.history, s.after.history).c_str());
+                    cell(s.made.cache, s.left.cache).c_str(), cell(s.made.cookies, s.left.cookies).c_str(),
+                    cell(s.made.typed, s.left.typed).c_str(), cell(s.made.history, s.left.history).c_str());
     }
     std::printf("\nCounters (cleaning passes): cookies %lu, temporary files %lu, typed addresses %lu, History %lu\n",
                 ReadCounter("RemoveCookiesEntries"), ReadCounter("RemoveCacheEntries"),
                 ReadCounter("RemoveLastTypedEntries"), ReadCounter("RemoveHistoryEntries"));
 }
 
-int Run(const std::vector<std::string>& urls, bool leaveTraces)
+int Run(const std::vector<Page>& pages, bool leaveTraces)
 {
     CLSID clsid{};
     HRESULT result = CLSIDFromProgID(L"Vexmoor.IEWebGuard", &clsid);
@@ -131,25 +173,38 @@ int Run(const std::vector<std::string>& urls, bool leaveTraces)
     result = guard->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
     std::printf("SetSite: 0x%08lX\n", static_cast<unsigned long>(result));
 
-    const std::vector<std::string> whiteList = WhiteListEntries();
-    std::vector<Site> sites;
-    for (const auto& url : urls) {
-        Site site = Examine(url, whiteList);
-        if (leaveTraces) {
-            LeaveTraces(url);
-            site.before = CountTraces(site.domain);
-        }
-        browser->FireBeforeNavigate2(ansi::ToWide(url));
-        browser->FireNavigateComplete2(ansi::ToWide(url));
+    SiteBook book(WhiteListEntries());
+    // Each trace is counted as it is made: what the guard removes later
+    // never hides what the visit left.
+    const auto leave = [&](const std::wstring& address, CBrowserStandIn::LoadPoint point, bool inFrame) {
+        const std::string url = ansi::ToAnsi(address.c_str());
+        Site& site = book.For(url);
+        const TraceCount before = CountTraces(site.domain);
+        if (point == CBrowserStandIn::LoadPoint::Response)
+            LeaveResponseTraces(url, inFrame);
+        else
+            LeaveResourceTraces(url, inFrame);
+        site.made += CountTraces(site.domain) - before;
+    };
+    for (const auto& page : pages) {
+        std::vector<std::wstring> frames;
+        for (const auto& frame : page.frames)
+            frames.push_back(ansi::ToWide(frame));
         if (leaveTraces)
-            site.after = CountTraces(site.domain);
-        std::printf("navigated: %s\n", url.c_str());
-        sites.push_back(site);
+            browser->LoadPage(ansi::ToWide(page.url), frames, leave);
+        else
+            browser->LoadPage(ansi::ToWide(page.url), frames);
+        std::printf("navigated: %s\n", page.url.c_str());
+        for (const auto& frame : page.frames)
+            std::printf("  frame: %s\n", frame.c_str());
     }
     browser->FireOnQuit();
     guard->SetSite(nullptr);
-    if (leaveTraces)
-        PrintReport(sites);
+    if (leaveTraces) {
+        for (auto& site : book.Sites())
+            site.left = CountTraces(site.domain);
+        PrintReport(book.Sites());
+    }
     return 0;
 }
 
@@ -157,19 +212,22 @@ int Run(const std::vector<std::string>& urls, bool leaveTraces)
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> urls;
+    std::vector<Page> pages;
     bool leaveTraces = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--leave-traces")
+        const std::string argument = argv[i];
+        if (argument == "--leave-traces")
             leaveTraces = true;
+        else if (argument == "--frame" && i + 1 < argc && !pages.empty())
+            pages.back().frames.push_back(argv[++i]);
         else
-            urls.push_back(argv[i]);
+            pages.push_back(Page{argument, {}});
     }
     if (FAILED(CoInitialize(nullptr)))
         return 2;
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE answerer = leaveTraces ? CreateThread(nullptr, 0, AnswerShellQuestions, stop, 0, nullptr) : nullptr;
-    const int code = Run(urls, leaveTraces);
+    const int code = Run(pages, leaveTraces);
     SetEvent(stop);
     if (answerer) {
         WaitForSingleObject(answerer, INFINITE);
