@@ -12,6 +12,7 @@
 #include "RegValue.h"
 #include "TextFile.h"
 #include "TypedUrlCleaner.h"
+#include "WebsiteDataCleaner.h"
 
 namespace {
 
@@ -145,7 +146,12 @@ void CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline
         CleanStore clean;
     } rows[] = {
         {"RemoveCookies", "RemoveCookiesEntries",
-         [](CCacheCleaner& c, const CCleaningRule& r, const CPassDeadline&) { c.CleanCookies(r); }},
+         [](CCacheCleaner& c, const CCleaningRule& r, const CPassDeadline&) {
+             // Cookies and website data, as the browser's own deletion has them:
+             // a site could put its identifier back from either.
+             c.CleanCookies(r);
+             CleanWebsiteData(r);
+         }},
         {"RemoveCache", "RemoveCacheEntries",
          [](CCacheCleaner& c, const CCleaningRule& r, const CPassDeadline&) { c.CleanCache(r); }},
         {"RemoveLastTyped", "RemoveLastTypedEntries",

@@ -55,9 +55,9 @@ echo "   guard switched on: BHOEnabled = $(wine reg query 'HKLM\Software\Norvane
 echo "== Browsing (GuardHost.exe is the browser window here: it fires each page's"
 echo "   events in the browser's order and leaves the page's traces where a browser"
 echo "   makes them: the page, its cookie and typed address before NavigateComplete2,"
-echo "   its image, its script's cookie and its History item after it, then its"
-echo "   frame the same way; it also answers Wine's own question before a History"
-echo "   item is deleted)"
+echo "   its image, its script's cookie, its DOM storage, userData and plug-in"
+echo "   shared object and its History item after it, then its frame the same way;"
+echo "   it also answers Wine's own question before a History item is deleted)"
 wine "$bin/GuardHost.exe" --leave-traces \
   http://www.example.com/index.html --frame http://ads.example-cdn.net/banner.html \
   http://www.example.org/news/today.html \

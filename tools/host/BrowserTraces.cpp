@@ -7,6 +7,8 @@
 #include <fstream>
 #include <vector>
 
+#include "ProfileFolders.h"
+
 namespace {
 
 const char kTyped[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
@@ -47,6 +49,48 @@ std::string ItemName(const std::string& url)
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The browser's randomly named sub-folder, and the plug-in's.
+const char kRandom[] = "\\Q7N2XK4M";
+
+std::string DomStoreFolder() { return LocalLowFolderPath() + "\\Microsoft\\Internet Explorer\\DOMStore" + kRandom; }
+std::string UserDataFolder() { return ShellFolderPath(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\UserData\\Low" + kRandom; }
+std::string SharedObjectsFolder() { return ShellFolderPath(CSIDL_APPDATA) + "\\Macromedia\\Flash Player\\#SharedObjects" + kRandom; }
+std::string PlugInSettingsFolder()
+{
+    return ShellFolderPath(CSIDL_APPDATA) + "\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys";
+}
+
+// Makes every folder of the path that is missing.
+void MakeFolders(const std::string& path)
+{
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void WriteTextFile(const std::string& folder, const std::string& name, const std::string& content)
+{
+    MakeFolders(folder);
+    std::ofstream(folder + "\\" + name, std::ios::binary) << content;
+}
+
+// Entries of a folder whose names hold the domain (directories or files).
+int CountNames(const std::string& folder, const std::string& domain, bool folders)
+{
+    int count = 0;
+    WIN32_FIND_DATAA found{};
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == folders && Contains(found.cFileName, domain))
+            ++count;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return count;
+}
 
 // A temporary Internet file with this content, committed under the address.
 void CacheFile(const std::string& url, const char* extension, const char* content)
@@ -104,6 +148,11 @@ void LeaveResourceTraces(const std::string& url, bool inFrame)
 {
     CacheFile("http://" + HostOf(url) + "/logo.png", "png", "PNG");
     InternetSetCookieA(("http://" + HostOf(url) + "/").c_str(), "script", "1; expires=Sat,01-Jan-2039 00:00:00 GMT");
+    const std::string host = HostOf(url);
+    WriteTextFile(DomStoreFolder(), host + "[1].xml", "<root><item name=\"id\" value=\"42\"/></root>");
+    WriteTextFile(UserDataFolder(), host + "[1].xml", "<ROOTSTUFF><store id=\"42\"/></ROOTSTUFF>");
+    WriteTextFile(SharedObjectsFolder() + "\\" + host, "id.sol", "SOL");
+    WriteTextFile(PlugInSettingsFolder() + "\\#" + host, "settings.sol", "SOL");
     if (inFrame)
         return;  // the browser files only the window's own pages in History
     // The History item, in the day folder where the browser files it.
@@ -134,6 +183,8 @@ TraceCount CountTraces(const std::string& domain)
         }
         RegCloseKey(typed);
     }
+    count.storage = CountNames(DomStoreFolder(), domain, false) + CountNames(UserDataFolder(), domain, false);
+    count.plugIn = CountNames(SharedObjectsFolder(), domain, true) + CountNames(PlugInSettingsFolder(), domain, true);
     WIN32_FIND_DATAA found{};
     HANDLE find = FindFirstFileA((HistoryFolder() + "\\" + kHistoryDay + "\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {

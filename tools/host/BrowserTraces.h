@@ -10,6 +10,8 @@ struct TraceCount {
     int cookies = 0;
     int typed = 0;
     int history = 0;
+    int storage = 0;  // DOM storage and userData files
+    int plugIn = 0;   // the plug-in's per-site folders
 };
 
 // The page's host: the address without its scheme, cut at the first "/".
@@ -20,6 +22,8 @@ std::string HostOf(const std::string& url);
 // address among the typed ones.
 void LeaveResponseTraces(const std::string& url, bool inFrame);
 // What the page's resources leave once it is shown: an image in the cache,
-// a cookie its script sets, and for the window's own page its History item.
+// a cookie its script sets, its DOM storage and userData files and its
+// plug-in's shared object (where Internet Explorer 11 in Protected Mode
+// keeps them), and for the window's own page its History item.
 void LeaveResourceTraces(const std::string& url, bool inFrame);
 TraceCount CountTraces(const std::string& domain);

@@ -84,7 +84,8 @@ std::string DomainOf(const std::string& url)
 
 TraceCount operator-(const TraceCount& a, const TraceCount& b)
 {
-    return TraceCount{a.cache - b.cache, a.cookies - b.cookies, a.typed - b.typed, a.history - b.history};
+    return TraceCount{a.cache - b.cache, a.cookies - b.cookies, a.typed - b.typed,
+                      a.history - b.history, a.storage - b.storage, a.plugIn - b.plugIn};
 }
 
 TraceCount& operator+=(TraceCount& a, const TraceCount& b)
@@ -93,6 +94,8 @@ TraceCount& operator+=(TraceCount& a, const TraceCount& b)
     a.cookies += b.cookies;
     a.typed += b.typed;
     a.history += b.history;
+    a.storage += b.storage;
+    a.plugIn += b.plugIn;
     return a;
 }
 
@@ -143,12 +146,14 @@ DWORD WINAPI AnswerShellQuestions(LPVOID stop)
 void PrintReport(const std::vector<Site>& sites)
 {
     std::printf("\nWhat the visits left -> what remains once the window has left each site and closed:\n");
-    std::printf("%-24s %-12s %-9s %-9s %-9s %-9s\n", "site", "white-list", "cache", "cookies", "typed", "history");
+    std::printf("%-24s %-12s %-9s %-9s %-9s %-9s %-9s %-9s\n", "site", "white-list", "cache", "cookies", "typed",
+                "history", "storage", "plug-in");
     for (const auto& s : sites) {
         auto cell = [](int made, int left) { return std::to_string(made) + " -> " + std::to_string(left); };
-        std::printf("%-24s %-12s %-9s %-9s %-9s %-9s\n", s.domain.c_str(), s.whiteListed ? "kept" : "cleaned",
+        std::printf("%-24s %-12s %-9s %-9s %-9s %-9s %-9s %-9s\n", s.domain.c_str(), s.whiteListed ? "kept" : "cleaned",
                     cell(s.made.cache, s.left.cache).c_str(), cell(s.made.cookies, s.left.cookies).c_str(),
-                    cell(s.made.typed, s.left.typed).c_str(), cell(s.made.history, s.left.history).c_str());
+                    cell(s.made.typed, s.left.typed).c_str(), cell(s.made.history, s.left.history).c_str(),
+                    cell(s.made.storage, s.left.storage).c_str(), cell(s.made.plugIn, s.left.plugIn).c_str());
     }
     std::printf("\nCounters (cleaning passes): cookies %lu, temporary files %lu, typed addresses %lu, History %lu\n",
                 ReadCounter("RemoveCookiesEntries"), ReadCounter("RemoveCacheEntries"),
