@@ -1,11 +1,13 @@
 // What one navigation costs the browser with all four kinds of cleaning on:
 // the time the guard spends in it for a URL cache of 1,000, 10,000 and 50,000
-// entries and 1,000 cookies, next to a bare walk of the same cache (the floor
-// any per-domain cleaner through this API pays), the peak memory of the
+// entries, 1,000 cookies and 1,000 domains' website data, next to a bare walk
+// of the same cache and a listing of the website data folders (the floor any
+// per-domain cleaner through these APIs pays), the peak memory of the
 // process, and the registry operations of one pass; then what leaving a page
 // with five frames costs next to the same walk. Not a test: it prints.
 #include <windows.h>
 #include <psapi.h>
+#include <shlobj.h>
 #include <wininet.h>
 
 #include <chrono>
@@ -17,7 +19,9 @@
 #include "BrowserStandIn.h"
 #include "DomainTracker.h"
 #include "IEWebGuard.h"
+#include "ProfileFolders.h"
 #include "RegistryApi.h"
+#include "WebsiteDataCleaner.h"
 
 namespace {
 
@@ -45,6 +49,54 @@ void RestoreSitePages(int total)
 {
     for (int i = 0; i < total; i += 100)
         AddCacheFile("http://" + std::string(kSite) + "/page" + std::to_string(i) + ".html");
+}
+
+// Website data of 1,000 domains where the browser and the plug-in keep it.
+std::string DomStoreFolder() { return ShellFolderPath(CSIDL_LOCAL_APPDATA) + "\\Microsoft\\Internet Explorer\\DOMStore"; }
+std::string SharedObjectsFolder()
+{
+    return ShellFolderPath(CSIDL_APPDATA) + "\\Macromedia\\Flash Player\\#SharedObjects\\BENCH123";
+}
+
+void LeaveWebsiteData(bool leave)
+{
+    SHCreateDirectoryExA(nullptr, DomStoreFolder().c_str(), nullptr);
+    SHCreateDirectoryExA(nullptr, SharedObjectsFolder().c_str(), nullptr);
+    for (int i = 0; i < 1000; ++i) {
+        const std::string host = "www.site" + std::to_string(i) + "." + kTag + ".test";
+        const std::string file = DomStoreFolder() + "\\" + host + ".xml", folder = SharedObjectsFolder() + "\\" + host;
+        if (leave) {
+            CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            CreateDirectoryA(folder.c_str(), nullptr);
+        } else {
+            DeleteFileA(file.c_str());
+            RemoveDirectoryA(folder.c_str());
+        }
+    }
+    if (!leave)
+        RemoveDirectoryA(SharedObjectsFolder().c_str());
+}
+
+// A bare listing of every store folder and its sub-folders: the floor of
+// any cleaner of website data by name.
+int ListStores()
+{
+    int listed = 0;
+    const auto list = [&](const std::string& folder, auto& self, int depth) -> void {
+        WIN32_FIND_DATAA found{};
+        HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            ++listed;
+            if (depth > 0 && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
+                self(folder + "\\" + found.cFileName, self, depth - 1);
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    };
+    for (const auto& store : WebsiteStores())
+        list(store.folder, list, store.layout == StoreLayout::SiteFolders ? 0 : 1);
+    return listed;
 }
 
 volatile LONG g_registryCalls = 0;
@@ -117,10 +169,12 @@ int main()
     for (int total : {1000, 10000, 50000}) {
         FillTo(total, have);
         RestoreSitePages(total);
+        LeaveWebsiteData(true);
         PROCESS_MEMORY_COUNTERS before{};
         GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
         const auto start = std::chrono::steady_clock::now();
-        const int walked = WalkCache(nullptr, [](const std::string&) {}) + WalkCache("Cookie:", [](const std::string&) {});
+        const int walked = WalkCache(nullptr, [](const std::string&) {}) + WalkCache("Cookie:", [](const std::string&) {}) +
+                           ListStores();
         const double bare = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         const Pass pass = Navigate(browser.Get(), url);
         PROCESS_MEMORY_COUNTERS after{};
@@ -130,6 +184,7 @@ int main()
     }
     // Leaving a page with five frames for another site: one walk of each
     // store serves the page's domain and its frames' together.
+    LeaveWebsiteData(true);
     std::vector<std::wstring> frames;
     for (int n = 1; n <= 5; ++n)
         frames.push_back(L"http://frame" + std::to_wstring(n) + L".norvane-guard-bench.test/f.html");
@@ -138,6 +193,7 @@ int main()
     const auto bareStart = std::chrono::steady_clock::now();
     WalkCache(nullptr, [](const std::string&) {});
     WalkCache("Cookie:", [](const std::string&) {});
+    ListStores();
     const double bare = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - bareStart).count();
     const auto leaveStart = std::chrono::steady_clock::now();
     browser->FireBeforeNavigate2(L"http://www.next.norvane-guard-bench.test/");
@@ -151,6 +207,7 @@ int main()
     Registry() = g_real;
 
     RemoveTagged();
+    LeaveWebsiteData(false);
     if (!hadList)
         DeleteFileA(list.c_str());
     if (!hadSettings)

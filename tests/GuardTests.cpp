@@ -610,6 +610,25 @@ TEST_F(LeavingTest, LeavingAPageWithFiveFramesWalksEachStoreOnce)
         EXPECT_TRUE(Lost(frame)) << frame;
 }
 
+TEST_F(LeavingTest, WebsiteDataGoesWithTheCookiesSwitchOnly)
+{
+    const std::string site = cache_.Host("stores");
+    char local[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    const std::string store = std::string(local) + "\\Microsoft\\Internet Explorer\\DOMStore";
+    SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
+    const std::string file = store + "\\" + site + ".xml";  // where Wine's own engine keeps it
+    FileSandbox sandbox(file);
+    WriteBytes(file, "<root/>");
+    Switch("RemoveCookies", 0);
+    ASSERT_EQ(S_OK, Attach());
+    Load("http://" + site + "/");
+    EXPECT_TRUE(FileExists(file)) << "kept while cookies are";
+    Switch("RemoveCookies");
+    Load("http://" + site + "/again");
+    EXPECT_FALSE(FileExists(file));
+}
+
 // A History item for the site in Wine's own History folder, gone again at the end.
 class HistoryItem {
 public:
