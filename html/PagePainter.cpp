@@ -8,15 +8,62 @@ FontCache::~FontCache()
         DeleteObject(font.second);
 }
 
+namespace {
+
+// In this order where a page's face is missing: the pages' own Verdana (on
+// every Windows), then faces of the same kind and width that a Wine machine
+// has (DejaVu Sans comes with the set-up), then Windows' own sans faces.
+const wchar_t* const kFallbackFaces[] = {L"Verdana", L"DejaVu Sans", L"Bitstream Vera Sans", L"Tahoma", L"Arial"};
+
+HFONT MakeFont(const FontSpec& spec, const std::wstring& face)
+{
+    // A negative height asks for the em size in pixels, as a style's font size means.
+    return CreateFontW(-spec.pixels, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, spec.underline, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+}
+
+// Whether the system has the face itself, not a stand-in the mapper chose.
+bool HasFace(const std::wstring& face)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    FontSpec probe;
+    HFONT font = MakeFont(probe, face);
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t made[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, made);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return _wcsicmp(made, face.c_str()) == 0;
+}
+
+}  // namespace
+
+std::wstring FontCache::FaceOf(const FontSpec& spec)
+{
+    auto found = faces_.find(spec.face);
+    if (found != faces_.end())
+        return found->second;
+    std::wstring face = spec.face;
+    if (!HasFace(face)) {
+        for (const wchar_t* fallback : kFallbackFaces) {
+            if (HasFace(fallback)) {
+                face = fallback;
+                break;
+            }
+        }
+    }
+    faces_[spec.face] = face;
+    return face;
+}
+
 HFONT FontCache::Get(const FontSpec& spec)
 {
     auto found = fonts_.find(spec);
     if (found != fonts_.end())
         return found->second;
-    // A negative height asks for the em size in pixels, as a style's font size means.
-    HFONT font = CreateFontW(-spec.pixels, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, spec.underline, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, spec.face.c_str());
+    HFONT font = MakeFont(spec, FaceOf(spec));
     if (!font)
         font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     fonts_[spec] = font;

@@ -1,7 +1,9 @@
 #pragma once
-// Draws a laid-out page with GDI in the fonts and colours its mark-up names;
-// a face the system lacks falls back to the nearest one the font mapper
-// finds, as in a browser.
+// Draws a laid-out page with GDI in the fonts and colours its mark-up names.
+// A face the system lacks is replaced by the first of a fixed list that it
+// has, never by whatever the font mapper finds nearest: under Wine that
+// depends on every font the machine happens to hold, and a page would be laid
+// out wider, or in another weight, from one machine to the next.
 #include <windows.h>
 
 #include <map>
@@ -20,9 +22,12 @@ public:
     FontCache(const FontCache&) = delete;
     FontCache& operator=(const FontCache&) = delete;
     HFONT Get(const FontSpec& spec);
+    // The face the font of a spec was made in.
+    std::wstring FaceOf(const FontSpec& spec);
 
 private:
     std::map<FontSpec, HFONT> fonts_;
+    std::map<std::wstring, std::wstring> faces_;  // asked -> made, per face
 };
 
 // Measures text in those fonts on a memory device context.

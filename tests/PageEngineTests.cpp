@@ -55,6 +55,7 @@ Corners Rect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 Corners Rect(LONG l, LONG t, LONG r, LONG b) { return {l, t, r, b}; }
 
 int Height(const RECT& r) { return r.bottom - r.top; }
+std::string ansi(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 int Width(const RECT& r) { return r.right - r.left; }
 
 class LayoutTest : public ::testing::Test {
@@ -63,6 +64,53 @@ protected:
     html::FontCache fonts_;
     html::GdiMeasure measure_{fonts_};
 };
+
+bool InsideBold(const html::Node* node)
+{
+    for (; node; node = node->parent)
+        if (node->IsElement(L"b"))
+            return true;
+    return false;
+}
+
+// What the page shows must not hang on the fonts a machine happens to hold:
+// words apart by their spaces, drawn as wide as they were placed and in
+// their weight, and all of it inside the frame.
+TEST_F(LayoutTest, WordsKeepTheirSpacesWidthsAndWeightAndStayInsideTheFrame)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (int p = 0; p < 4; ++p) {
+        SCOPED_TRACE(kTabs[p]);
+        auto page = LoadResourcePage(PageUrl(kPages[p]));
+        ASSERT_TRUE(page);
+        const html::PageLayout layout = LayOut(*page);
+        const RECT frame = BoxOfNode(layout, Nth(*page, L"table", 0));
+        const html::PageText* before = nullptr;
+        for (const auto& text : layout.texts) {
+            SelectObject(dc, fonts_.Get(text.font));
+            SIZE drawn{};
+            GetTextExtentPoint32W(dc, text.text.c_str(), static_cast<int>(text.text.size()), &drawn);
+            EXPECT_EQ(drawn.cx, Width(text.rect)) << "drawn as wide as placed: " << ansi(text.text);
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            if (InsideBold(text.element)) {
+                EXPECT_GE(metrics.tmWeight, FW_BOLD) << "bold: " << ansi(text.text);
+            }
+            EXPECT_LE(text.rect.right, frame.right) << ansi(text.text);
+            // Two words of one element on one line were apart by a space.
+            if (before && before->element == text.element && before->rect.top == text.rect.top) {
+                SIZE space{};
+                GetTextExtentPoint32W(dc, L" ", 1, &space);
+                EXPECT_GE(text.rect.left - before->rect.right, space.cx) << ansi(before->text) << " " << ansi(text.text);
+            }
+            before = &text;
+        }
+        for (const auto& control : layout.controls)
+            EXPECT_LE(control.rect.right, frame.right) << "a control inside the frame";
+        EXPECT_LE(frame.right, kViewWidth);
+    }
+    DeleteDC(dc);
+}
 
 TEST_F(LayoutTest, EveryPageHasTheFrameTheBandAndTheTabBarWhereItsMarkupPutsThem)
 {
