@@ -1,11 +1,15 @@
 // How long a page switch takes on our page engine, from the tab click to
 // the filled page painted on screen, next to a plain repaint of the same
-// window: the switch should stay within twice the repaint and under 50 ms.
+// window: the switch should stay within twice the repaint and under 50 ms;
+// then the White List page with 100, 1,000 and 10,000 entries.
 #include <windows.h>
 #include <ole2.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "MemoryHtmlView.h"
@@ -37,6 +41,59 @@ void PaintNow(HWND window)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     GdiFlush();
+}
+
+// Runs the act and paints its result; the milliseconds it all took.
+template <typename Act>
+double Timed(Act act, HWND window)
+{
+    LARGE_INTEGER a, b;
+    QueryPerformanceCounter(&a);
+    act();
+    PaintNow(window);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+    PaintNow(window);
+    QueryPerformanceCounter(&b);
+    return Milliseconds(a, b);
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// The White List page with a long list: filled and painted, a click on a
+// line, an Add and a Remove, each timed to the painted result.
+void LongLists(MemoryHtmlView& view, HWND window)
+{
+    const std::string path = CNorvaneDlg::WhiteListPath();
+    const std::string saved = ReadAll(path);
+    const bool existed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    std::printf("\nWhite List page with a long list (target: filled under 1 s; click, Add, Remove under 50 ms)\n");
+    std::printf("  %-8s %12s %12s %12s %12s\n", "entries", "fill ms", "click ms", "add ms", "remove ms");
+    for (int entries : {100, 1000, 10000}) {
+        std::string list;
+        for (int i = 0; i < entries; ++i)
+            list += "site" + std::to_string(i) + ".example\r\n";
+        WriteAll(path, list);
+        view.Click(L"Options");
+        PaintNow(window);
+        const double fill = Timed([&] { view.Click(L"WhiteList"); }, window);
+        const double click = Timed([&] { view.ClickOption(L"selectWhiteList", L"site5.example"); }, window);
+        view.Type(L"idUrlText", L"added.example");
+        const double add = Timed([&] { view.Click(L"btnAdd"); }, window);
+        const double remove = Timed([&] { view.Click(L"btnRemove"); }, window);
+        std::printf("  %-8d %12.1f %12.1f %12.1f %12.1f\n", entries, fill, click, add, remove);
+    }
+    if (existed)
+        WriteAll(path, saved);
+    else
+        DeleteFileA(path.c_str());
 }
 
 void CALLBACK Run(HWND, UINT, UINT_PTR timer, DWORD)
@@ -72,6 +129,7 @@ void CALLBACK Run(HWND, UINT, UINT_PTR timer, DWORD)
         const double s = Median(switches), r = Median(repaints);
         std::printf("  %-12ls %12.2f %12.2f %12.2f %8.2f\n", tab, s, Median(loads), r, r > 0 ? s / r : 0.0);
     }
+    LongLists(view, window);
     g_dialog->EndDialog(0);
 }
 

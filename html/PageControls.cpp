@@ -30,6 +30,32 @@ std::vector<Node*> Options(Node& list)
     return options;
 }
 
+std::vector<std::wstring> LinesOf(Node& list)
+{
+    std::vector<std::wstring> lines;
+    for (Node* option : Options(list))
+        lines.push_back(OptionText(*option));
+    return lines;
+}
+
+// How many lines two lists share at their start and, after it, at their end.
+std::pair<std::size_t, std::size_t> SharedEnds(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b)
+{
+    std::size_t head = 0;
+    while (head < a.size() && head < b.size() && a[head] == b[head])
+        ++head;
+    std::size_t tail = 0;
+    while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+        ++tail;
+    return {head, tail};
+}
+
+std::size_t SharedLines(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b)
+{
+    const auto [head, tail] = SharedEnds(a, b);
+    return head + tail;
+}
+
 bool Contains(const Node& subtree, const Node* node)
 {
     for (const Node* n = node; n; n = n->parent)
@@ -88,14 +114,29 @@ void PageControls::Update(const PageLayout& layout)
 }
 
 // A window of the control's kind from a pool, made the page's: the old
-// page's windows first (still on screen), then hidden spares.
+// page's windows first (still on screen), then those of rewritten parts of
+// this page, then hidden spares.
 HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed)
 {
+    // Of the list boxes, the one that already holds most of the new lines:
+    // a list rewritten for one added or removed line then changes by one.
+    const std::vector<std::wstring> lines = placed.kind == ControlKind::ListBox ? LinesOf(*placed.node)
+                                                                                : std::vector<std::wstring>();
+    auto best = pool.end();
+    std::size_t bestShared = 0;
     for (auto spare = pool.begin(); spare != pool.end(); ++spare) {
-        if (spare->kind != placed.kind)
+        // A window whose own message is running keeps out of it.
+        if (spare->kind != placed.kind || GetPropW(spare->window, kBusyProperty))
             continue;
-        HWND window = spare->window;
-        pool.erase(spare);
+        const std::size_t shared = SharedLines(listLines_[spare->window], lines);
+        if (best == pool.end() || shared > bestShared) {
+            best = spare;
+            bestShared = shared;
+        }
+    }
+    if (best != pool.end()) {
+        HWND window = best->window;
+        pool.erase(best);
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
         SetPropW(window, kOwnerProperty, this);
         ShowWindow(window, SW_SHOWNA);
@@ -107,6 +148,10 @@ HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed)
 HWND PageControls::Make(const PageControl& placed)
 {
     if (HWND window = Reuse(handed_, placed))
+        return window;
+    // Next the windows of what the page just rewrote: a list rewritten with
+    // a line more or less finds its old lines still there.
+    if (HWND window = Reuse(retired_, placed))
         return window;
     if (HWND window = Reuse(spares_, placed))
         return window;
@@ -138,6 +183,7 @@ HWND PageControls::Make(const PageControl& placed)
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window)
         return nullptr;
+    listLines_.erase(window);  // a handle a destroyed list box once had
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
     SetPropW(window, kOwnerProperty, this);
     SetPropW(window, kOldProcProperty,
@@ -153,15 +199,12 @@ void PageControls::Show(const Control& control)
         SendMessageW(control.window, BM_SETCHECK, control.node->HasFlag(L"checked") ? BST_CHECKED : BST_UNCHECKED, 0);
         break;
     case ControlKind::ListBox: {
-        SendMessageW(control.window, LB_RESETCONTENT, 0, 0);
-        int selected = -1;
-        for (Node* option : Options(*control.node)) {
-            const LRESULT index =
-                SendMessageW(control.window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(OptionText(*option).c_str()));
-            if (option->HasFlag(L"selected"))
-                selected = static_cast<int>(index);
-        }
-        SendMessageW(control.window, LB_SETCURSEL, selected, 0);
+        const std::vector<Node*> options = Options(*control.node);
+        // The last option marked selected is the one, as the list box has one.
+        const auto last = std::find_if(options.rbegin(), options.rend(),
+                                       [](const Node* option) { return option->HasFlag(L"selected"); });
+        FillList(control.window, LinesOf(*control.node));
+        SendMessageW(control.window, LB_SETCURSEL, last == options.rend() ? -1 : options.rend() - last - 1, 0);
         break;
     }
     case ControlKind::TextBox:
@@ -172,6 +215,29 @@ void PageControls::Show(const Control& control)
         break;
     }
     refreshing_ = false;
+}
+
+void PageControls::FillList(HWND window, std::vector<std::wstring> lines)
+{
+    std::vector<std::wstring>& held = listLines_[window];
+    const auto [head, tail] = SharedEnds(held, lines);
+    const std::size_t removed = held.size() - head - tail, added = lines.size() - head - tail;
+    if (removed == 0 && added == 0)
+        return;
+    // With its drawing held: a long list would otherwise repaint at every line.
+    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+    if (removed == held.size()) {
+        SendMessageW(window, LB_RESETCONTENT, 0, 0);
+        SendMessageW(window, LB_INITSTORAGE, added, added * 32 * sizeof(wchar_t));
+    } else {
+        for (std::size_t i = 0; i < removed; ++i)
+            SendMessageW(window, LB_DELETESTRING, head, 0);
+    }
+    for (std::size_t i = 0; i < added; ++i)
+        SendMessageW(window, LB_INSERTSTRING, head + i, reinterpret_cast<LPARAM>(lines[head + i].c_str()));
+    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window, nullptr, TRUE);
+    held = std::move(lines);
 }
 
 void PageControls::ReadBack(const Control& control)

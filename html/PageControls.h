@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "PageLayout.h"
@@ -65,6 +67,9 @@ private:
     struct Spare;
     HWND Reuse(std::vector<Spare>& pool, const PageControl& control);
     void Show(const Control& control);
+    // Makes the list box hold these lines, changing only the run of lines
+    // that differs from what it holds (a window may come from another page).
+    void FillList(HWND window, std::vector<std::wstring> lines);
     void ReadBack(const Control& control);
     static COLORREF BackgroundAt(const PageLayout& layout, const RECT& rect);
     void Forget(std::vector<Control>::iterator which);
@@ -81,6 +86,7 @@ private:
     std::vector<Spare> spares_;   // hidden, free for the next control of their kind
     std::vector<Spare> handed_;   // on screen still, free for the new page's controls
     bool refreshing_ = false;
+    std::map<HWND, std::vector<std::wstring>> listLines_;  // what each list box window holds
 };
 
 }  // namespace html

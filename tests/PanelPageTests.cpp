@@ -437,6 +437,19 @@ protected:
         return texts;
     }
     std::string UrlBox() { return *WideToAnsi(dialog_->GetElement(L"idUrlText")->GetAttribute(L"value").value()); }
+    // What the list box window itself holds, and its selected line (-1: none).
+    std::pair<std::vector<std::string>, int> OnScreen()
+    {
+        HWND list = dynamic_cast<MemoryHtmlView&>(*dialog_->View()).ControlOf(L"selectWhiteList");
+        std::vector<std::string> lines;
+        const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t text[2048] = {};
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            lines.push_back(*WideToAnsi(text));
+        }
+        return {lines, static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0))};
+    }
     void Add(const std::string& text)
     {
         Page().Type(L"idUrlText", Wide(text));
@@ -485,6 +498,7 @@ TEST_F(WhiteListPageTest, AddRefusesOnlyAnEqualEntry)
         EXPECT_EQ("sample.test", UrlBox()) << "the Url box keeps its text";
         Add("");
         EXPECT_EQ((Texts{"news.sample.test", "sample.test", "OPTION"}), Shown());
+        EXPECT_EQ(std::make_pair(Shown(), 2), OnScreen()) << "the window shows the list, the added line selected";
         EXPECT_EQ(L"<OPTION>news.sample.test</OPTION><OPTION>sample.test</OPTION><OPTION selected>OPTION</OPTION>",
                   Inner(L"selectWhiteList"));
     });
@@ -502,6 +516,7 @@ TEST_F(WhiteListPageTest, SelectFillsTheUrlBoxAndRemoveTakesTheSelectedEntry)
         EXPECT_EQ("b <x> & 'y'", UrlBox());
         Page().Click(L"btnRemove");
         EXPECT_EQ((Texts{"a.example", "c.example"}), Shown());
+        EXPECT_EQ(std::make_pair(Shown(), -1), OnScreen()) << "the middle line gone from the window too";
         EXPECT_EQ("", UrlBox());
         Page().Click(L"btnRemove");  // nothing selected: unchanged
         EXPECT_EQ((Texts{"a.example", "c.example"}), Shown());
