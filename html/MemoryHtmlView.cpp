@@ -1,5 +1,7 @@
 #include "MemoryHtmlView.h"
 
+#include "Handle.h"
+
 #include "AnsiText.h"
 
 namespace {
@@ -172,14 +174,16 @@ void MemoryHtmlView::Paint()
     RECT area{};
     GetClientRect(window_, &area);
     // Drawn off screen first and put there whole: no flicker on a page switch.
-    HDC buffer = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, area.right, area.bottom);
-    HGDIOBJ old = SelectObject(buffer, bitmap);
-    html::PaintPage(buffer, area, Layout(), fonts_);
-    BitBlt(dc, 0, 0, area.right, area.bottom, buffer, 0, 0, SRCCOPY);
-    SelectObject(buffer, old);
-    DeleteObject(bitmap);
-    DeleteDC(buffer);
+    MemoryDc buffer(CreateCompatibleDC(dc));
+    BitmapHandle bitmap(CreateCompatibleBitmap(dc, area.right, area.bottom));
+    if (buffer && bitmap) {
+        HGDIOBJ old = SelectObject(buffer.get(), bitmap.get());
+        html::PaintPage(buffer.get(), area, Layout(), fonts_);
+        BitBlt(dc, 0, 0, area.right, area.bottom, buffer.get(), 0, 0, SRCCOPY);
+        SelectObject(buffer.get(), old);
+    } else {
+        html::PaintPage(dc, area, Layout(), fonts_);  // no memory for the buffer: straight on screen
+    }
     EndPaint(window_, &ps);
 }
 

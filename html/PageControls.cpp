@@ -94,7 +94,7 @@ void PageControls::Update(const PageLayout& layout)
             if (!window)
                 continue;
             const COLORREF back = BackgroundAt(layout, placed.rect);
-            controls_.push_back({placed.node, placed.kind, window, back, CreateSolidBrush(back)});
+            controls_.push_back({placed.node, placed.kind, window, back, BrushHandle(CreateSolidBrush(back))});
             Show(controls_.back());
         }
         // Page order is z-order, which is the dialog's Tab order.
@@ -270,7 +270,6 @@ void PageControls::Forget(std::vector<Control>::iterator which)
     ShowWindow(which->window, SW_HIDE);
     RemovePropW(which->window, kOwnerProperty);
     retired_.push_back({which->window, which->kind});
-    DeleteObject(which->brush);
     controls_.erase(which);
 }
 
@@ -303,7 +302,6 @@ void PageControls::HandOver()
             continue;
         }
         RemovePropW(c->window, kOwnerProperty);
-        DeleteObject(c->brush);
         handed_.push_back({c->window, c->kind});
         c = controls_.erase(c);
     }
@@ -397,7 +395,7 @@ HBRUSH PageControls::OnColor(HWND window, HDC dc)
         return nullptr;
     if (control->kind == ControlKind::CheckBox) {
         SetBkColor(dc, control->back);
-        return control->brush;
+        return control->brush.get();
     }
     SetTextColor(dc, ParseColor(StyleValue(*control->node, L"color"), GetSysColor(COLOR_WINDOWTEXT)));
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));

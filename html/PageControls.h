@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Handle.h"
 #include "PageLayout.h"
 #include "PagePainter.h"
 
@@ -59,7 +60,7 @@ private:
         ControlKind kind;
         HWND window;
         COLORREF back;  // the page's colour behind it
-        HBRUSH brush;
+        BrushHandle brush;
     };
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     Control* Find(HWND window);

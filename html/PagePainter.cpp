@@ -1,5 +1,7 @@
 #include "PagePainter.h"
 
+#include "Handle.h"
+
 namespace html {
 
 FontCache::~FontCache()
@@ -26,15 +28,14 @@ HFONT MakeFont(const FontSpec& spec, const std::wstring& face)
 // Whether the system has the face itself, not a stand-in the mapper chose.
 bool HasFace(const std::wstring& face)
 {
-    HDC dc = CreateCompatibleDC(nullptr);
-    FontSpec probe;
-    HFONT font = MakeFont(probe, face);
-    HGDIOBJ old = SelectObject(dc, font);
+    MemoryDc dc(CreateCompatibleDC(nullptr));
+    FontHandle font(MakeFont(FontSpec(), face));
+    if (!dc || !font)
+        return false;
+    HGDIOBJ old = SelectObject(dc.get(), font.get());
     wchar_t made[LF_FACESIZE] = {};
-    GetTextFaceW(dc, LF_FACESIZE, made);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    DeleteDC(dc);
+    GetTextFaceW(dc.get(), LF_FACESIZE, made);
+    SelectObject(dc.get(), old);
     return _wcsicmp(made, face.c_str()) == 0;
 }
 
@@ -72,7 +73,6 @@ HFONT FontCache::Get(const FontSpec& spec)
 
 GdiMeasure::GdiMeasure(FontCache& fonts) : fonts_(fonts), dc_(CreateCompatibleDC(nullptr)) {}
 
-GdiMeasure::~GdiMeasure() { DeleteDC(dc_); }
 
 int GdiMeasure::Width(const FontSpec& font, const std::wstring& text)
 {
@@ -80,9 +80,9 @@ int GdiMeasure::Width(const FontSpec& font, const std::wstring& text)
     auto found = widths_.find(key);
     if (found != widths_.end())
         return found->second;
-    SelectObject(dc_, fonts_.Get(font));
+    SelectObject(dc_.get(), fonts_.Get(font));
     SIZE size{};
-    GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size);
     widths_.emplace(std::move(key), size.cx);
     return size.cx;
 }
@@ -92,9 +92,9 @@ FontMetrics GdiMeasure::Metrics(const FontSpec& font)
     auto found = metrics_.find(font);
     if (found != metrics_.end())
         return found->second;
-    SelectObject(dc_, fonts_.Get(font));
+    SelectObject(dc_.get(), fonts_.Get(font));
     TEXTMETRICW tm{};
-    GetTextMetricsW(dc_, &tm);
+    GetTextMetricsW(dc_.get(), &tm);
     const FontMetrics metrics{tm.tmAscent, tm.tmDescent, tm.tmAveCharWidth};
     metrics_[font] = metrics;
     return metrics;

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "Handle.h"
 #include "PageLayout.h"
 
 namespace html {
@@ -34,7 +35,6 @@ private:
 class GdiMeasure : public TextMeasure {
 public:
     explicit GdiMeasure(FontCache& fonts);
-    ~GdiMeasure() override;
     GdiMeasure(const GdiMeasure&) = delete;
     GdiMeasure& operator=(const GdiMeasure&) = delete;
     int Width(const FontSpec& font, const std::wstring& text) override;
@@ -42,7 +42,7 @@ public:
 
 private:
     FontCache& fonts_;
-    HDC dc_;
+    MemoryDc dc_;
     std::map<FontSpec, FontMetrics> metrics_;
     // A page's words are measured again on every layout of it (a table's
     // cells once for their widths and again to place them): once is enough.

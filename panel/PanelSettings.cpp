@@ -1,5 +1,7 @@
 #include "PanelSettings.h"
 
+#include "Handle.h"
+
 #include "ModulePath.h"
 
 namespace panel {
@@ -56,12 +58,12 @@ std::string& ProgramFolder() { return g_programFolder; }
 
 void RemoveUserStartUp()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserStartUpCommand().KeyPath().c_str(), 0, KEY_SET_VALUE, &key) !=
+    RegistryKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserStartUpCommand().KeyPath().c_str(), 0, KEY_SET_VALUE, key.put()) !=
         ERROR_SUCCESS)
         return;
-    RegDeleteValueA(key, UserStartUpCommand().ValueName().c_str());
-    RegCloseKey(key);
+    RegDeleteValueA(key.get(), UserStartUpCommand().ValueName().c_str());
+    key.reset();
     UserStartUpCommand().Read();  // the copy follows the registry
 }
 

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "RegistryApi.h"
+
 template <typename T, typename Traits>
 class UniqueHandle {
 public:
@@ -51,6 +53,28 @@ struct ModuleTraits {
     static void Close(HMODULE h) { FreeLibrary(h); }
 };
 
+// A registry key, closed through the registry table (real by default), so a
+// test that counts or fails registry calls sees every close.
+struct RegistryKeyTraits {
+    static HKEY Invalid() { return nullptr; }
+    static void Close(HKEY key) { Registry().CloseKey(key); }
+};
+// A GDI object: a brush, a font, a bitmap.
+template <typename T>
+struct GdiObjectTraits {
+    static T Invalid() { return nullptr; }
+    static void Close(T object) { DeleteObject(object); }
+};
+struct MemoryDcTraits {
+    static HDC Invalid() { return nullptr; }
+    static void Close(HDC dc) { DeleteDC(dc); }
+};
+
 using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
 using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using LibraryHandle = UniqueHandle<HMODULE, ModuleTraits>;
+using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+using BrushHandle = UniqueHandle<HBRUSH, GdiObjectTraits<HBRUSH>>;
+using BitmapHandle = UniqueHandle<HBITMAP, GdiObjectTraits<HBITMAP>>;
+using FontHandle = UniqueHandle<HFONT, GdiObjectTraits<HFONT>>;
+using MemoryDc = UniqueHandle<HDC, MemoryDcTraits>;

@@ -1,5 +1,7 @@
 #include "Registrar.h"
 
+#include "Handle.h"
+
 #include <memory>
 #include <vector>
 
@@ -162,24 +164,6 @@ bool IsProtected(const std::string& name)
     return lstrcmpiA(name.c_str(), "CLSID") == 0 || lstrcmpiA(name.c_str(), "TypeLib") == 0;
 }
 
-class Key {
-public:
-    Key() = default;
-    explicit Key(HKEY key) : key_(key) {}
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    ~Key()
-    {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    HKEY get() const { return key_; }
-    HKEY* put() { return &key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 LONG SetValue(HKEY key, const std::string& name, const ScriptValue& value)
 {
     const char* valueName = name.empty() ? nullptr : name.c_str();
@@ -203,7 +187,7 @@ LONG RegisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
         if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
             return removed;  // never write a fresh tree over stale entries
     }
-    Key opened;
+    RegistryKey opened;
     LONG result = RegCreateKeyExA(parent, key.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, opened.put(),
                                   nullptr);
     if (result != ERROR_SUCCESS)
@@ -237,7 +221,7 @@ void UnregisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
     }
     bool empty = false;
     {
-        Key opened;
+        RegistryKey opened;
         if (RegOpenKeyExA(parent, key.name.c_str(), 0, KEY_ALL_ACCESS, opened.put()) != ERROR_SUCCESS)
             return;
         for (const auto& child : key.keys)
@@ -255,7 +239,7 @@ void UnregisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
 LONG DeleteKeyTree(HKEY parent, const std::string& name)
 {
     {
-        Key opened;
+        RegistryKey opened;
         LONG result = RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, opened.put());
         if (result != ERROR_SUCCESS)
             return result;

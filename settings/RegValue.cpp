@@ -1,5 +1,7 @@
 #include "RegValue.h"
 
+#include "Handle.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -19,23 +21,6 @@ std::string WithoutTrailing(std::string text, char c)
 }
 
 // Closes the key of one operation through the same table that opened it.
-class OpenKey {
-public:
-    explicit OpenKey(HKEY key) : key_(key) {}
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    ~OpenKey()
-    {
-        if (key_)
-            Registry().CloseKey(key_);
-    }
-    HKEY get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-
-private:
-    HKEY key_;
-};
-
 }  // namespace
 
 CRegValueLocation::CRegValueLocation(const std::string& valuePath, HKEY root) : root_(root)
@@ -76,7 +61,7 @@ HKEY CRegValueLocation::CreateForWrite() const
 template <>
 bool CRegValue<DWORD>::ReadFromRegistry(DWORD& value) const
 {
-    OpenKey key(OpenForRead());
+    RegistryKey key(OpenForRead());
     if (!key)
         return false;
     DWORD size = sizeof(value);
@@ -90,7 +75,7 @@ bool CRegValue<DWORD>::ReadFromRegistry(DWORD& value) const
 template <>
 bool CRegValue<std::string>::ReadFromRegistry(std::string& value) const
 {
-    OpenKey key(OpenForRead());
+    RegistryKey key(OpenForRead());
     if (!key)
         return false;
     DWORD size = 0;
@@ -109,7 +94,7 @@ bool CRegValue<std::string>::ReadFromRegistry(std::string& value) const
 template <>
 bool CRegValue<DWORD>::WriteToRegistry(const DWORD& value) const
 {
-    OpenKey key(CreateForWrite());
+    RegistryKey key(CreateForWrite());
     return key && Registry().SetValueEx(key.get(), ValueName().c_str(), 0, REG_DWORD,
                                         reinterpret_cast<const BYTE*>(&value),
                                         sizeof(value)) == ERROR_SUCCESS;
@@ -118,7 +103,7 @@ bool CRegValue<DWORD>::WriteToRegistry(const DWORD& value) const
 template <>
 bool CRegValue<std::string>::WriteToRegistry(const std::string& value) const
 {
-    OpenKey key(CreateForWrite());
+    RegistryKey key(CreateForWrite());
     return key && Registry().SetValueEx(key.get(), ValueName().c_str(), 0, REG_SZ,
                                         reinterpret_cast<const BYTE*>(value.c_str()),
                                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
