@@ -17,13 +17,6 @@ bool IsVoid(const std::wstring& tag)
 
 bool IsRawText(const std::wstring& tag) { return tag == L"script" || tag == L"style"; }
 
-std::wstring Lower(std::wstring text)
-{
-    for (auto& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
 std::wstring Upper(std::wstring text)
 {
     for (auto& c : text)
@@ -409,18 +402,30 @@ void ClickDefault(Node& target)
         target.SetFlag(L"checked", !target.HasFlag(L"checked"));
 }
 
+std::wstring Lower(std::wstring text)
+{
+    for (auto& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+std::wstring OptionText(const Node& option)
+{
+    std::wstring text;
+    for (const auto& child : option.children)
+        if (child->kind == Node::Kind::Text)
+            text += child->text;
+    return text;
+}
+
 Node* SelectOption(Node& list, const std::wstring& text)
 {
     Node* chosen = nullptr;
     for (auto& child : list.children) {
         if (!child->IsElement(L"option"))
             continue;
-        std::wstring plain;
-        for (const auto& t : child->children)
-            if (t->kind == Node::Kind::Text)
-                plain += t->text;
         child->SetFlag(L"selected", false);
-        if (!chosen && plain == text)
+        if (!chosen && OptionText(*child) == text)
             chosen = child.get();
     }
     if (chosen)

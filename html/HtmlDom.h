@@ -55,5 +55,9 @@ void ClickDefault(Node& target);
 // Selects the first option of a list box that shows this text, and no other
 // option; the option, or null when none shows it.
 Node* SelectOption(Node& list, const std::wstring& text);
+// An option's text: its text children joined, as the list shows it.
+std::wstring OptionText(const Node& option);
+// The text in lower case, character by character.
+std::wstring Lower(std::wstring text);
 
 }  // namespace html

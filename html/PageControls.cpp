@@ -12,15 +12,6 @@ const wchar_t kOwnerProperty[] = L"Norvane.PageControls";
 const wchar_t kOldProcProperty[] = L"Norvane.OldProc";
 const wchar_t kBusyProperty[] = L"Norvane.Busy";  // inside a message of its own
 
-std::wstring OptionText(const Node& option)
-{
-    std::wstring text;
-    for (const auto& child : option.children)
-        if (child->kind == Node::Kind::Text)
-            text += child->text;
-    return text;
-}
-
 std::vector<Node*> Options(Node& list)
 {
     std::vector<Node*> options;

@@ -19,13 +19,6 @@ struct Style {
     wchar_t align = L'l';  // l, c or r
 };
 
-std::wstring Lower(std::wstring text)
-{
-    for (auto& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
 std::wstring Trim(const std::wstring& text)
 {
     const auto first = text.find_first_not_of(L" \t\r\n'\"");

@@ -96,7 +96,7 @@ private:
     ULONG refs_ = 1;
 };
 
-// Receives the document's element events and routes them by source id.
+// Receives the document's click and key events and hands their source element to the view's events.
 class DocumentEventSink : public IDispatch, public RefCounted<DocumentEventSink> {
 public:
     explicit DocumentEventSink(IHtmlViewEvents& events) : events_(events) {}

@@ -97,12 +97,12 @@ void CNorvaneDlg::AddAboutItem()
 const HtmlEventTable* CNorvaneDlg::GetEventTableForKey(const std::wstring& key)
 {
     const struct {
-        const wchar_t* key;
+        UINT id;
         const HtmlEventTable* table;
-    } pages[] = {{L"104", &optionsTable_}, {L"139", &whiteListTable_}, {L"140", &statisticsTable_},
-                 {L"138", &helpTable_}};
+    } pages[] = {{IDR_HTML_OPTIONS, &optionsTable_}, {IDR_HTML_WHITELIST, &whiteListTable_},
+                 {IDR_HTML_STATISTICS, &statisticsTable_}, {IDR_HTML_HELP, &helpTable_}};
     for (const auto& page : pages)
-        if (_wcsicmp(key.c_str(), page.key) == 0)
+        if (_wcsicmp(key.c_str(), std::to_wstring(page.id).c_str()) == 0)
             return page.table;
     return nullptr;
 }
