@@ -17,13 +17,6 @@ bool IsVoid(const std::wstring& tag)
 
 bool IsRawText(const std::wstring& tag) { return tag == L"script" || tag == L"style"; }
 
-std::wstring Upper(std::wstring text)
-{
-    for (auto& c : text)
-        c = static_cast<wchar_t>(std::towupper(c));
-    return text;
-}
-
 // ---- Parsing ---------------------------------------------------------------
 
 std::wstring DecodeEntities(const std::wstring& text)
@@ -225,9 +218,9 @@ private:
 
 // ---- Serialising -----------------------------------------------------------
 
-std::wstring EscapeText(const std::wstring& text)
+// Appended to what is written so far: a long list is written in one go.
+void AppendEscapedText(const std::wstring& text, std::wstring& out)
 {
-    std::wstring out;
     for (wchar_t c : text) {
         switch (c) {
         case L'&': out += L"&amp;"; break;
@@ -237,7 +230,12 @@ std::wstring EscapeText(const std::wstring& text)
         default: out += c;
         }
     }
-    return out;
+}
+
+void AppendUpper(const std::wstring& text, std::wstring& out)
+{
+    for (wchar_t c : text)
+        out += static_cast<wchar_t>(std::towupper(c));
 }
 
 // The engine leaves simple values unquoted and quotes the rest.
@@ -272,7 +270,10 @@ void Write(const Node& node, std::wstring& out)
 {
     switch (node.kind) {
     case Node::Kind::Text:
-        out += node.parent && IsRawText(node.parent->tag) ? node.text : EscapeText(node.text);
+        if (node.parent && IsRawText(node.parent->tag))
+            out += node.text;
+        else
+            AppendEscapedText(node.text, out);
         return;
     case Node::Kind::Comment:
         out += L"<!--" + node.text + L"-->";
@@ -280,18 +281,27 @@ void Write(const Node& node, std::wstring& out)
     case Node::Kind::Element:
         break;
     }
-    out += L"<" + Upper(node.tag);
+    out += L'<';
+    AppendUpper(node.tag, out);
     for (const auto& a : node.attributes) {
-        if (a.bare)
-            out += L" " + (a.name == L"checked" ? Upper(a.name) : a.name);
-        else
-            out += L" " + a.name + L"=" + AttributeValue(a.value);
+        out += L' ';
+        if (a.bare && a.name == L"checked") {
+            AppendUpper(a.name, out);
+        } else if (a.bare) {
+            out += a.name;
+        } else {
+            out += a.name;
+            out += L'=';
+            out += AttributeValue(a.value);
+        }
     }
-    out += L">";
+    out += L'>';
     if (IsVoid(node.tag))
         return;
     WriteChildren(node, out);
-    out += L"</" + Upper(node.tag) + L">";
+    out += L"</";
+    AppendUpper(node.tag, out);
+    out += L'>';
 }
 
 void Adopt(Node& parent, std::vector<std::unique_ptr<Node>>& nodes)

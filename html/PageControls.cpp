@@ -111,8 +111,12 @@ HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed)
 {
     // Of the list boxes, the one that already holds most of the new lines:
     // a list rewritten for one added or removed line then changes by one.
-    const std::vector<std::wstring> lines = placed.kind == ControlKind::ListBox ? LinesOf(*placed.node)
-                                                                                : std::vector<std::wstring>();
+    const auto candidates = std::count_if(pool.begin(), pool.end(), [&](const Spare& spare) {
+        return spare.kind == placed.kind && !GetPropW(spare.window, kBusyProperty);
+    });
+    const std::vector<std::wstring> lines = placed.kind == ControlKind::ListBox && candidates > 1
+                                                ? LinesOf(*placed.node)
+                                                : std::vector<std::wstring>();
     auto best = pool.end();
     std::size_t bestShared = 0;
     for (auto spare = pool.begin(); spare != pool.end(); ++spare) {

@@ -45,6 +45,7 @@ bool IsCheckedMarkup(const std::string& markup)
 std::string EscapeMarkup(const std::string& text)
 {
     std::string out;
+    out.reserve(text.size());
     for (char c : text) {
         switch (c) {
         case '&': out += "&amp;"; break;
@@ -66,7 +67,12 @@ std::string DecodeMarkup(const std::string& markup)
     } named[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''},
                  {"&nbsp;", '\xA0'}};
     std::string out;
+    out.reserve(markup.size());
     for (std::size_t i = 0; i < markup.size(); ++i) {
+        if (markup[i] != '&') {
+            out += markup[i];  // every entity starts with '&': the rest is copied as it stands
+            continue;
+        }
         bool decoded = false;
         for (const auto& e : named) {
             if (StartsWithNoCase(markup, i, e.entity)) {
