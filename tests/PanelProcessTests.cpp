@@ -101,7 +101,7 @@ TEST_F(PanelProcessTest, FirstStartShowsTheWindowWithoutIconAndRemembersIt)
         PanelProcess panel(BinaryFolder());
         HWND window = panel.Window();
         ASSERT_NE(nullptr, window);
-        ASSERT_TRUE(Eventually([&] { return GetDword(kRoot, kKey, "NVXMinimize") == 1; }));
+        ASSERT_TRUE(EventuallyEquals(1u, [&] { return GetDword(kRoot, kKey, "NVXMinimize"); }));
         ASSERT_TRUE(PastFirstTurns(window));
         EXPECT_TRUE(IsWindowVisible(window));
         EXPECT_FALSE(HasTrayIcon(window));

@@ -89,9 +89,9 @@ TEST_F(SessionTest, TheFourSwitchesAndRunAtStartUpFollowTheBoxes)
     for (int box = 2; box <= 5; ++box)
         Click(pi::FindCheckBox(window_, box));
     for (const char* value : {"RemoveHistory", "RemoveCookies", "RemoveCache", "RemoveLastTyped"})
-        EXPECT_TRUE(Eventually([&] { return GetDword(kRoot, kKey, value) == 1; })) << value;
+        EXPECT_TRUE(EventuallyEquals(1u, [&] { return GetDword(kRoot, kKey, value); })) << value;
     Click(pi::FindCheckBox(window_, 3));
-    EXPECT_TRUE(Eventually([&] { return GetDword(kRoot, kKey, "RemoveCookies") == 0; })) << "ticked off again";
+    EXPECT_TRUE(EventuallyEquals(0u, [&] { return GetDword(kRoot, kKey, "RemoveCookies"); })) << "ticked off again";
     Click(pi::FindCheckBox(window_, 1));
     EXPECT_TRUE(Eventually([&] {
         return ValueExists(kRoot, kRun, "Norvane") || ValueExists(HKEY_CURRENT_USER, kRun, "Norvane");
@@ -171,7 +171,7 @@ TEST_F(SessionTest, TheTabBarSwitchesPagesAndResetEmptiesTheCounters)
     Tab(L"Statistics");
     ASSERT_NE(nullptr, Button(L"Reset"));
     Click(Button(L"Reset"));
-    EXPECT_TRUE(Eventually([&] { return GetDword(kRoot, kKey, "RemoveCookiesEntries") == 0; }));
+    EXPECT_TRUE(EventuallyEquals(0u, [&] { return GetDword(kRoot, kKey, "RemoveCookiesEntries"); }));
     EXPECT_EQ(0u, GetDword(kRoot, kKey, "RemoveHistoryEntries"));
     Tab(L"Help");
     EXPECT_EQ(nullptr, Button(L"Done")) << "Help has no buttons";
