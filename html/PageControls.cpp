@@ -12,6 +12,8 @@ const wchar_t kOwnerProperty[] = L"Norvane.PageControls";
 const wchar_t kOldProcProperty[] = L"Norvane.OldProc";
 const wchar_t kBusyProperty[] = L"Norvane.Busy";  // inside a message of its own
 
+COLORREF Or(COLORREF color, COLORREF fallback) { return color == CLR_INVALID ? fallback : color; }
+
 std::vector<Node*> Options(Node& list)
 {
     std::vector<Node*> options;
@@ -84,10 +86,14 @@ void PageControls::Update(const PageLayout& layout)
             window = Make(placed);
             if (!window)
                 continue;
-            const COLORREF back = BackgroundAt(layout, placed.rect);
-            controls_.push_back({placed.node, placed.kind, window, back, BrushHandle(CreateSolidBrush(back))});
+            controls_.push_back(
+                {placed.node, placed.kind, window, placed.behind, BrushHandle(CreateSolidBrush(placed.behind))});
             Show(controls_.back());
         }
+        // The colours as the page has them now: a script may restyle a control.
+        Control& control = *Find(window);
+        control.color = placed.color;
+        control.background = placed.background;
         // Page order is z-order, which is the dialog's Tab order.
         // Painted anew where it lands: a control moved before its first paint
         // would otherwise bring the old place's pixels along.
@@ -360,8 +366,8 @@ bool PageControls::OnDrawItem(const DRAWITEMSTRUCT& item)
     Control* control = Find(item.hwndItem);
     if (!control)
         return false;
-    const COLORREF back = ParseColor(StyleValue(*control->node, L"background-color"), GetSysColor(COLOR_BTNFACE));
-    const COLORREF fore = ParseColor(StyleValue(*control->node, L"color"), GetSysColor(COLOR_BTNTEXT));
+    const COLORREF back = Or(control->background, GetSysColor(COLOR_BTNFACE));
+    const COLORREF fore = Or(control->color, GetSysColor(COLOR_BTNTEXT));
     RECT rect = item.rcItem;
     SetBkColor(item.hDC, back);
     ExtTextOutW(item.hDC, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
@@ -392,19 +398,9 @@ HBRUSH PageControls::OnColor(HWND window, HDC dc)
         SetBkColor(dc, control->back);
         return control->brush.get();
     }
-    SetTextColor(dc, ParseColor(StyleValue(*control->node, L"color"), GetSysColor(COLOR_WINDOWTEXT)));
+    SetTextColor(dc, Or(control->color, GetSysColor(COLOR_WINDOWTEXT)));
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));
     return GetSysColorBrush(COLOR_WINDOW);
-}
-
-COLORREF PageControls::BackgroundAt(const PageLayout& layout, const RECT& rect)
-{
-    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    COLORREF color = layout.background;
-    for (const PageFill& fill : layout.fills)
-        if (PtInRect(&fill.rect, centre))
-            color = fill.color;
-    return color;
 }
 
 // Key events of list and text boxes, and a list box's click: raised on the

@@ -61,6 +61,8 @@ private:
         HWND window;
         COLORREF back;  // the page's colour behind it
         BrushHandle brush;
+        COLORREF color = CLR_INVALID;       // its style's, as the layout read them
+        COLORREF background = CLR_INVALID;
     };
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     Control* Find(HWND window);
@@ -72,7 +74,6 @@ private:
     // that differs from what it holds (a window may come from another page).
     void FillList(HWND window, std::vector<std::wstring> lines);
     void ReadBack(const Control& control);
-    static COLORREF BackgroundAt(const PageLayout& layout, const RECT& rect);
     void Forget(std::vector<Control>::iterator which);
 
     HWND parent_;

@@ -15,6 +15,7 @@ const int kControlFontPixels = 13;
 struct Style {
     FontSpec font{L"Times New Roman", 16, false, false};
     COLORREF color = RGB(0, 0, 0);
+    COLORREF background = RGB(255, 255, 255);  // of the nearest box behind, the page's at last
     bool nowrap = false;
     wchar_t align = L'l';  // l, c or r
 };
@@ -94,6 +95,15 @@ Style Inherit(const Node& element, Style style)
     return style;
 }
 
+// The style with the element's own background colour, if it has one.
+Style Behind(const Node& element, Style style)
+{
+    const std::wstring color = Attr(element, L"bgcolor");
+    if (!color.empty())
+        style.background = ParseColor(color, style.background);
+    return style;
+}
+
 struct Item {
     enum class Kind { Word, Space, Break, Control, Block };
     Kind kind = Kind::Word;
@@ -136,6 +146,7 @@ public:
         const int top = body ? Number(*body, L"topmargin", 15) : 15;
         if (body)
             out_.background = ParseColor(Attr(*body, L"bgcolor"), out_.background);
+        style.background = out_.background;
         std::vector<Item> items;
         Collect(root, style, items);
         const int height = Flow(items, left, top, width - 2 * left, L'l', true);
@@ -335,8 +346,9 @@ private:
 
     // ---- Tables -------------------------------------------------------------
 
-    Grid BuildGrid(Node& table, const Style& style)
+    Grid BuildGrid(Node& table, const Style& outer)
     {
+        const Style style = Behind(table, outer);
         Grid grid;
         grid.padding = Number(table, L"cellpadding", 1);
         grid.spacing = Number(table, L"cellspacing", 2);
@@ -358,7 +370,7 @@ private:
                     continue;
                 Cell cell;
                 cell.node = child.get();
-                cell.style = Inherit(*child, style);
+                cell.style = Inherit(*child, Behind(*child, Behind(*row, style)));
                 cell.style.align = AlignOf(Attr(*child, L"align"), AlignOf(Attr(*row, L"align"), L'l'));
                 cell.valign = VerticalAlignOf(Attr(*child, L"valign"), VerticalAlignOf(Attr(*row, L"valign"), L'c'));
                 cell.column = column;
@@ -668,7 +680,9 @@ private:
             return;
         }
         const RECT rect{x + item.window.left, y + item.window.top, x + item.window.right, y + item.window.bottom};
-        out_.controls.push_back({item.node, item.control, rect, item.controlFont});
+        out_.controls.push_back({item.node, item.control, rect, item.controlFont, item.style.background,
+                                 ParseColor(StyleValue(*item.node, L"color"), CLR_INVALID),
+                                 ParseColor(StyleValue(*item.node, L"background-color"), CLR_INVALID)});
         out_.boxes.push_back({item.node, rect});
     }
 

@@ -61,6 +61,9 @@ struct PageControl {
     ControlKind kind;
     RECT rect;  // the control's own window, margins left out
     FontSpec font;
+    COLORREF behind;      // the page's colour behind it
+    COLORREF color;       // its own style's text colour, or CLR_INVALID
+    COLORREF background;  // its own style's background colour, or CLR_INVALID
 };
 
 // The element boxes, in document order (a parent before its children).
