@@ -108,7 +108,7 @@ bool MemoryHtmlView::Create(HWND parent, const RECT& area)
         return false;
     // Above the dialog's other children (the template's banner), which it covers.
     SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    controls_ = std::make_unique<html::PageControls>(window_, fonts_,
+    controls_ = std::make_unique<html::PageControls>(window_, gdi_,
                                                      [this](html::Node& node, long dispid) { Dispatch(&node, dispid); });
     return true;
 }
@@ -160,7 +160,7 @@ const html::PageLayout& MemoryHtmlView::Layout()
 void MemoryHtmlView::Relayout()
 {
     layoutDue_ = false;
-    layout_ = document_ ? html::LayOutPage(*document_, width_, measure_) : html::PageLayout{};
+    layout_ = document_ ? html::LayOutPage(*document_, width_, gdi_) : html::PageLayout{};
     if (controls_)
         controls_->Update(layout_);
     if (window_)
@@ -178,11 +178,11 @@ void MemoryHtmlView::Paint()
     BitmapHandle bitmap(CreateCompatibleBitmap(dc, area.right, area.bottom));
     if (buffer && bitmap) {
         HGDIOBJ old = SelectObject(buffer.get(), bitmap.get());
-        html::PaintPage(buffer.get(), area, Layout(), fonts_);
+        gdi_.Paint(buffer.get(), area, Layout());
         BitBlt(dc, 0, 0, area.right, area.bottom, buffer.get(), 0, 0, SRCCOPY);
         SelectObject(buffer.get(), old);
     } else {
-        html::PaintPage(dc, area, Layout(), fonts_);  // no memory for the buffer: straight on screen
+        gdi_.Paint(dc, area, Layout());  // no memory for the buffer: straight on screen
     }
     EndPaint(window_, &ps);
 }

@@ -67,8 +67,7 @@ private:
     std::wstring url_;
     HWND window_ = nullptr;
     int width_ = 0;
-    html::FontCache fonts_;
-    html::GdiMeasure measure_{fonts_};
+    html::GdiContainer gdi_;
     html::PageLayout layout_;
     bool layoutDue_ = false;
     std::unique_ptr<html::PageControls> controls_;

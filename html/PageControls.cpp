@@ -59,8 +59,8 @@ bool Contains(const Node& subtree, const Node* node)
 
 }  // namespace
 
-PageControls::PageControls(HWND parent, FontCache& fonts, EventSink sink)
-    : parent_(parent), fonts_(fonts), sink_(std::move(sink))
+PageControls::PageControls(HWND parent, GdiContainer& gdi, EventSink sink)
+    : parent_(parent), gdi_(gdi), sink_(std::move(sink))
 {
 }
 
@@ -138,7 +138,7 @@ HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed)
     if (best != pool.end()) {
         HWND window = best->window;
         pool.erase(best);
-        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(placed.font)), FALSE);
         SetPropW(window, kOwnerProperty, this);
         ShowWindow(window, SW_SHOWNA);
         return window;
@@ -185,7 +185,7 @@ HWND PageControls::Make(const PageControl& placed)
     if (!window)
         return nullptr;
     listLines_.erase(window);  // a handle a destroyed list box once had
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(placed.font)), FALSE);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(placed.font)), FALSE);
     SetPropW(window, kOwnerProperty, this);
     SetPropW(window, kOldProcProperty,
              reinterpret_cast<HANDLE>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc))));

@@ -23,7 +23,7 @@ public:
     // Raised on a control's node: click, key down, key up.
     using EventSink = std::function<void(Node& node, long dispid)>;
 
-    PageControls(HWND parent, FontCache& fonts, EventSink sink);
+    PageControls(HWND parent, GdiContainer& gdi, EventSink sink);
     ~PageControls();
     PageControls(const PageControls&) = delete;
     PageControls& operator=(const PageControls&) = delete;
@@ -77,7 +77,7 @@ private:
     void Forget(std::vector<Control>::iterator which);
 
     HWND parent_;
-    FontCache& fonts_;
+    GdiContainer& gdi_;
     EventSink sink_;
     std::vector<Control> controls_;
     struct Spare {

@@ -71,10 +71,10 @@ HFONT FontCache::Get(const FontSpec& spec)
     return font;
 }
 
-GdiMeasure::GdiMeasure(FontCache& fonts) : fonts_(fonts), dc_(CreateCompatibleDC(nullptr)) {}
+GdiContainer::GdiContainer() : dc_(CreateCompatibleDC(nullptr)) {}
 
 
-int GdiMeasure::Width(const FontSpec& font, const std::wstring& text)
+int GdiContainer::Width(const FontSpec& font, const std::wstring& text)
 {
     auto key = std::make_pair(font, text);
     auto found = widths_.find(key);
@@ -87,7 +87,7 @@ int GdiMeasure::Width(const FontSpec& font, const std::wstring& text)
     return size.cx;
 }
 
-FontMetrics GdiMeasure::Metrics(const FontSpec& font)
+FontMetrics GdiContainer::Metrics(const FontSpec& font)
 {
     auto found = metrics_.find(font);
     if (found != metrics_.end())
@@ -100,7 +100,7 @@ FontMetrics GdiMeasure::Metrics(const FontSpec& font)
     return metrics;
 }
 
-void PaintPage(HDC dc, const RECT& area, const PageLayout& layout, FontCache& fonts)
+void GdiContainer::Paint(HDC dc, const RECT& area, const PageLayout& layout)
 {
     auto fill = [dc](const RECT& rect, COLORREF color) {
         SetBkColor(dc, color);
@@ -111,7 +111,7 @@ void PaintPage(HDC dc, const RECT& area, const PageLayout& layout, FontCache& fo
         fill(f.rect, f.color);
     SetBkMode(dc, TRANSPARENT);
     for (const PageText& text : layout.texts) {
-        SelectObject(dc, fonts.Get(text.font));
+        SelectObject(dc, fonts_.Get(text.font));
         SetTextColor(dc, text.color);
         TextOutW(dc, text.rect.left, text.rect.top, text.text.c_str(), static_cast<int>(text.text.size()));
     }

@@ -31,25 +31,27 @@ private:
     std::map<std::wstring, std::wstring> faces_;  // asked -> made, per face
 };
 
-// Measures text in those fonts on a memory device context.
-class GdiMeasure : public TextMeasure {
+// The engine's side of GDI in one place, as litehtml's document container:
+// the fonts a page uses, text measured in them on a memory device context,
+// and the laid-out page drawn with them.
+class GdiContainer : public TextMeasure {
 public:
-    explicit GdiMeasure(FontCache& fonts);
-    GdiMeasure(const GdiMeasure&) = delete;
-    GdiMeasure& operator=(const GdiMeasure&) = delete;
+    GdiContainer();
+    GdiContainer(const GdiContainer&) = delete;
+    GdiContainer& operator=(const GdiContainer&) = delete;
     int Width(const FontSpec& font, const std::wstring& text) override;
     FontMetrics Metrics(const FontSpec& font) override;
+    HFONT Font(const FontSpec& spec) { return fonts_.Get(spec); }
+    // Paints the page's backgrounds, rules and text into the device context.
+    void Paint(HDC dc, const RECT& area, const PageLayout& layout);
 
 private:
-    FontCache& fonts_;
+    FontCache fonts_;
     MemoryDc dc_;
     std::map<FontSpec, FontMetrics> metrics_;
     // A page's words are measured again on every layout of it (a table's
     // cells once for their widths and again to place them): once is enough.
     std::map<std::pair<FontSpec, std::wstring>, int> widths_;
 };
-
-// Paints the page's backgrounds, rules and text into the device context.
-void PaintPage(HDC dc, const RECT& area, const PageLayout& layout, FontCache& fonts);
 
 }  // namespace html

@@ -60,9 +60,8 @@ int Width(const RECT& r) { return r.right - r.left; }
 
 class LayoutTest : public ::testing::Test {
 protected:
-    html::PageLayout LayOut(html::Node& page) { return html::LayOutPage(page, kViewWidth, measure_); }
-    html::FontCache fonts_;
-    html::GdiMeasure measure_{fonts_};
+    html::PageLayout LayOut(html::Node& page) { return html::LayOutPage(page, kViewWidth, gdi_); }
+    html::GdiContainer gdi_;
 };
 
 bool InsideBold(const html::Node* node)
@@ -87,7 +86,7 @@ TEST_F(LayoutTest, WordsKeepTheirSpacesWidthsAndWeightAndStayInsideTheFrame)
         const RECT frame = BoxOfNode(layout, Nth(*page, L"table", 0));
         const html::PageText* before = nullptr;
         for (const auto& text : layout.texts) {
-            SelectObject(dc, fonts_.Get(text.font));
+            SelectObject(dc, gdi_.Font(text.font));
             SIZE drawn{};
             GetTextExtentPoint32W(dc, text.text.c_str(), static_cast<int>(text.text.size()), &drawn);
             EXPECT_EQ(drawn.cx, Width(text.rect)) << "drawn as wide as placed: " << ansi(text.text);

@@ -165,9 +165,8 @@ std::optional<RECT> ElementBox(HWND panel, const wchar_t* id)
         return std::nullopt;
     RECT area{};
     GetClientRect(view, &area);
-    html::FontCache fonts;
-    html::GdiMeasure measure(fonts);
-    return html::LayOutPage(*page, area.right, measure).BoxOf(id);
+    html::GdiContainer gdi;
+    return html::LayOutPage(*page, area.right, gdi).BoxOf(id);
 }
 
 bool PressKeys(const std::string& keys)
