@@ -175,8 +175,8 @@ HRESULT IEWebGuard::SetSite(IUnknown* site)
         tracker_.MarkListUnreadable();
     // The window closes: what it shows is cleaned before the detach returns
     // (unless Quit did it already), within the time a closing window may take.
-    if (!site && enabled_ == 1)
-        NoThrow([&] { tracker_.LeaveWindow(CPassDeadline::In(kClosingPassMs)); });
+    if (!site)
+        LeaveWindow();
     browser_.Reset();
     if (site)
         site->QueryInterface(IID_IWebBrowser2, browser_.PutVoid());
@@ -225,9 +225,14 @@ HRESULT IEWebGuard::Disconnect()
 
 HRESULT IEWebGuard::OnQuit()
 {
+    LeaveWindow();
+    return Disconnect();
+}
+
+void IEWebGuard::LeaveWindow()
+{
     if (enabled_ == 1)
         NoThrow([&] { tracker_.LeaveWindow(CPassDeadline::In(kClosingPassMs)); });
-    return Disconnect();
 }
 
 bool IEWebGuard::IsWindowItself(IDispatch* frame) const

@@ -75,6 +75,8 @@ private:
     IUnknown* Identity() { return static_cast<IIEWebGuard*>(this); }
     void OnBeforeNavigate2(const DISPPARAMS& params);
     void OnNavigateComplete2();
+    // The window closes: the pass for all it shows, within a closing window's time.
+    void LeaveWindow();
     // Whether a navigation's object is this window's browser, not a frame's.
     bool IsWindowItself(IDispatch* frame) const;
     ComPtr<IConnectionPoint> BrowserEvents(HRESULT& result);

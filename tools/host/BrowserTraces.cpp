@@ -61,17 +61,9 @@ std::string PlugInSettingsFolder()
     return ShellFolderPath(CSIDL_APPDATA) + "\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys";
 }
 
-// Makes every folder of the path that is missing.
-void MakeFolders(const std::string& path)
-{
-    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
-}
-
 void WriteTextFile(const std::string& folder, const std::string& name, const std::string& content)
 {
-    MakeFolders(folder);
+    SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);  // with every missing parent
     std::ofstream(folder + "\\" + name, std::ios::binary) << content;
 }
 
