@@ -19,8 +19,12 @@ bool IsRawText(const std::wstring& tag) { return tag == L"script" || tag == L"st
 
 // ---- Parsing ---------------------------------------------------------------
 
-std::wstring DecodeEntities(const std::wstring& text)
+// The text between two offsets of the mark-up with its entities decoded.
+std::wstring DecodeEntities(const std::wstring& markup, std::size_t from, std::size_t to)
 {
+    if (std::find(markup.begin() + from, markup.begin() + to, L'&') == markup.begin() + to)
+        return markup.substr(from, to - from);  // most text has none: one copy
+    const std::wstring text = markup.substr(from, to - from);
     static const struct {
         const wchar_t* name;
         wchar_t c;
@@ -93,7 +97,7 @@ private:
         const std::size_t end = std::min(s_.find(L'<', pos_ + 1), s_.size());
         auto node = std::make_unique<Node>();
         node->kind = Node::Kind::Text;
-        node->text = DecodeEntities(s_.substr(pos_, end - pos_));
+        node->text = DecodeEntities(s_, pos_, end);
         pos_ = end;
         if (!Current()->children.empty() && Current()->children.back()->kind == Node::Kind::Text)
             Current()->children.back()->text += node->text;
@@ -117,7 +121,10 @@ private:
         while (pos_ < s_.size() && !std::iswspace(s_[pos_]) && s_[pos_] != L'>' && s_[pos_] != L'/' &&
                s_[pos_] != L'=')
             ++pos_;
-        return Lower(s_.substr(start, pos_ - start));
+        std::wstring name = s_.substr(start, pos_ - start);
+        for (auto& c : name)
+            c = static_cast<wchar_t>(std::towlower(c));
+        return name;
     }
 
     void SkipSpace()
@@ -140,13 +147,13 @@ private:
         if (pos_ < s_.size() && (s_[pos_] == L'"' || s_[pos_] == L'\'')) {
             const wchar_t quote = s_[pos_++];
             const std::size_t end = std::min(s_.find(quote, pos_), s_.size());
-            a.value = DecodeEntities(s_.substr(pos_, end - pos_));
+            a.value = DecodeEntities(s_, pos_, end);
             pos_ = std::min(end + 1, s_.size());
         } else {
             const std::size_t start = pos_;
             while (pos_ < s_.size() && !std::iswspace(s_[pos_]) && s_[pos_] != L'>')
                 ++pos_;
-            a.value = DecodeEntities(s_.substr(start, pos_ - start));
+            a.value = DecodeEntities(s_, start, pos_);
         }
         return a;
     }
@@ -314,9 +321,12 @@ void Adopt(Node& parent, std::vector<std::unique_ptr<Node>>& nodes)
 
 const Attribute* Node::FindAttribute(const std::wstring& name) const
 {
-    const std::wstring key = Lower(name);
+    // Names are kept in lower case; asked in any case, and without a copy:
+    // a long list's every option is asked for its id at each look-up.
     for (const auto& a : attributes)
-        if (a.name == key)
+        if (a.name.size() == name.size() &&
+            std::equal(a.name.begin(), a.name.end(), name.begin(),
+                       [](wchar_t kept, wchar_t asked) { return kept == static_cast<wchar_t>(std::towlower(asked)); }))
             return &a;
     return nullptr;
 }
@@ -370,7 +380,8 @@ std::wstring InnerHtml(const Node& node)
 
 Node* FindById(Node& root, const std::wstring& id)
 {
-    if (root.kind == Node::Kind::Element && root.Id() == id)
+    const Attribute* own = root.kind == Node::Kind::Element ? root.FindAttribute(L"id") : nullptr;
+    if (own && own->value == id)
         return &root;
     for (auto& child : root.children)
         if (Node* found = FindById(*child, id))

@@ -8,10 +8,6 @@ namespace html {
 
 namespace {
 
-const wchar_t kOwnerProperty[] = L"Norvane.PageControls";
-const wchar_t kOldProcProperty[] = L"Norvane.OldProc";
-const wchar_t kBusyProperty[] = L"Norvane.Busy";  // inside a message of its own
-
 COLORREF Or(COLORREF color, COLORREF fallback) { return color == CLR_INVALID ? fallback : color; }
 
 std::vector<Node*> Options(Node& list)
@@ -69,10 +65,10 @@ PageControls::~PageControls()
     RetireAll();
     ReleaseRetired();
     for (const Spare& spare : spares_) {
-        auto old = reinterpret_cast<WNDPROC>(GetPropW(spare.window, kOldProcProperty));
-        if (old)
-            SetWindowLongPtrW(spare.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        RemovePropW(spare.window, kOldProcProperty);
+        if (const Subclass* subclass = SubclassOf(spare.window)) {
+            SetWindowLongPtrW(spare.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass->old));
+            SetWindowLongPtrW(spare.window, GWLP_USERDATA, 0);
+        }
         DestroyWindow(spare.window);
     }
 }
@@ -83,23 +79,34 @@ void PageControls::Update(const PageLayout& layout)
     for (const PageControl& placed : layout.controls) {
         HWND window = WindowOf(placed.node);
         if (!window) {
-            window = Make(placed);
+            // A list's lines, read once for the choice of window and the fill.
+            std::vector<std::wstring> lines =
+                placed.kind == ControlKind::ListBox ? LinesOf(*placed.node) : std::vector<std::wstring>();
+            window = Make(placed, lines);
             if (!window)
                 continue;
             controls_.push_back(
                 {placed.node, placed.kind, window, placed.behind, BrushHandle(CreateSolidBrush(placed.behind))});
-            Show(controls_.back());
+            Show(controls_.back(), std::move(lines));
         }
         // The colours as the page has them now: a script may restyle a control.
         Control& control = *Find(window);
+        const bool changed = !EqualRect(&control.rect, &placed.rect) || control.after != previous ||
+                             control.color != placed.color || control.background != placed.background;
         control.color = placed.color;
         control.background = placed.background;
-        // Page order is z-order, which is the dialog's Tab order.
-        // Painted anew where it lands: a control moved before its first paint
-        // would otherwise bring the old place's pixels along.
-        SetWindowPos(window, previous, placed.rect.left, placed.rect.top, placed.rect.right - placed.rect.left,
-                     placed.rect.bottom - placed.rect.top, SWP_NOACTIVATE | SWP_NOCOPYBITS);
-        InvalidateRect(window, nullptr, TRUE);
+        // Page order is z-order, which is the dialog's Tab order. A control
+        // that stays where it was is left alone: each move is a round trip
+        // to the window server.
+        if (changed) {
+            control.rect = placed.rect;
+            control.after = previous;
+            // Painted anew where it lands: a control moved before its first
+            // paint would otherwise bring the old place's pixels along.
+            SetWindowPos(window, previous, placed.rect.left, placed.rect.top, placed.rect.right - placed.rect.left,
+                         placed.rect.bottom - placed.rect.top, SWP_NOACTIVATE | SWP_NOCOPYBITS);
+            InvalidateRect(window, nullptr, TRUE);
+        }
         previous = window;
     }
     // What the new page did not take leaves the screen.
@@ -113,21 +120,15 @@ void PageControls::Update(const PageLayout& layout)
 // A window of the control's kind from a pool, made the page's: the old
 // page's windows first (still on screen), then those of rewritten parts of
 // this page, then hidden spares.
-HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed)
+HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed, const std::vector<std::wstring>& lines)
 {
     // Of the list boxes, the one that already holds most of the new lines:
     // a list rewritten for one added or removed line then changes by one.
-    const auto candidates = std::count_if(pool.begin(), pool.end(), [&](const Spare& spare) {
-        return spare.kind == placed.kind && !GetPropW(spare.window, kBusyProperty);
-    });
-    const std::vector<std::wstring> lines = placed.kind == ControlKind::ListBox && candidates > 1
-                                                ? LinesOf(*placed.node)
-                                                : std::vector<std::wstring>();
     auto best = pool.end();
     std::size_t bestShared = 0;
     for (auto spare = pool.begin(); spare != pool.end(); ++spare) {
         // A window whose own message is running keeps out of it.
-        if (spare->kind != placed.kind || GetPropW(spare->window, kBusyProperty))
+        if (spare->kind != placed.kind || Busy(spare->window))
             continue;
         const std::size_t shared = SharedLines(listLines_[spare->window], lines);
         if (best == pool.end() || shared > bestShared) {
@@ -139,22 +140,21 @@ HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed)
         HWND window = best->window;
         pool.erase(best);
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(placed.font)), FALSE);
-        SetPropW(window, kOwnerProperty, this);
         ShowWindow(window, SW_SHOWNA);
         return window;
     }
     return nullptr;
 }
 
-HWND PageControls::Make(const PageControl& placed)
+HWND PageControls::Make(const PageControl& placed, const std::vector<std::wstring>& lines)
 {
-    if (HWND window = Reuse(handed_, placed))
+    if (HWND window = Reuse(handed_, placed, lines))
         return window;
     // Next the windows of what the page just rewrote: a list rewritten with
     // a line more or less finds its old lines still there.
-    if (HWND window = Reuse(retired_, placed))
+    if (HWND window = Reuse(retired_, placed, lines))
         return window;
-    if (HWND window = Reuse(spares_, placed))
+    if (HWND window = Reuse(spares_, placed, lines))
         return window;
     const wchar_t* type = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
@@ -186,13 +186,19 @@ HWND PageControls::Make(const PageControl& placed)
         return nullptr;
     listLines_.erase(window);  // a handle a destroyed list box once had
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(placed.font)), FALSE);
-    SetPropW(window, kOwnerProperty, this);
-    SetPropW(window, kOldProcProperty,
-             reinterpret_cast<HANDLE>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc))));
+    // Kept in the window's user data, not in window properties: under Wine
+    // each property call goes to the server, and a long list's lines pass
+    // through this procedure one message each.
+    auto& subclass = subclasses_[window];
+    subclass = std::make_unique<Subclass>();
+    subclass->owner = this;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(subclass.get()));
+    subclass->old =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
     return window;
 }
 
-void PageControls::Show(const Control& control)
+void PageControls::Show(const Control& control, std::vector<std::wstring> lines)
 {
     refreshing_ = true;
     switch (control.kind) {
@@ -204,7 +210,7 @@ void PageControls::Show(const Control& control)
         // The last option marked selected is the one, as the list box has one.
         const auto last = std::find_if(options.rbegin(), options.rend(),
                                        [](const Node* option) { return option->HasFlag(L"selected"); });
-        FillList(control.window, LinesOf(*control.node));
+        FillList(control.window, std::move(lines));
         SendMessageW(control.window, LB_SETCURSEL, last == options.rend() ? -1 : options.rend() - last - 1, 0);
         break;
     }
@@ -269,7 +275,6 @@ void PageControls::ReadBack(const Control& control)
 void PageControls::Forget(std::vector<Control>::iterator which)
 {
     ShowWindow(which->window, SW_HIDE);
-    RemovePropW(which->window, kOwnerProperty);
     retired_.push_back({which->window, which->kind});
     controls_.erase(which);
 }
@@ -296,13 +301,12 @@ void PageControls::RetireAll()
 void PageControls::HandOver()
 {
     for (auto c = controls_.begin(); c != controls_.end();) {
-        if (GetPropW(c->window, kBusyProperty)) {
+        if (Busy(c->window)) {
             const auto at = c - controls_.begin();
             Forget(c);  // a window whose own message is running gets no other node under it
             c = controls_.begin() + at;
             continue;
         }
-        RemovePropW(c->window, kOwnerProperty);
         handed_.push_back({c->window, c->kind});
         c = controls_.erase(c);
     }
@@ -312,6 +316,17 @@ void PageControls::ReleaseRetired()
 {
     spares_.insert(spares_.end(), retired_.begin(), retired_.end());
     retired_.clear();
+}
+
+PageControls::Subclass* PageControls::SubclassOf(HWND window)
+{
+    return reinterpret_cast<Subclass*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+bool PageControls::Busy(HWND window)
+{
+    const Subclass* subclass = SubclassOf(window);
+    return subclass && subclass->busy;
 }
 
 PageControls::Control* PageControls::Find(HWND window)
@@ -342,7 +357,7 @@ void PageControls::Refresh(const Node* node)
 {
     for (const Control& control : controls_)
         if (control.node == node)
-            Show(control);
+            Show(control, control.kind == ControlKind::ListBox ? LinesOf(*control.node) : std::vector<std::wstring>());
 }
 
 bool PageControls::OnCommand(WPARAM wParam, LPARAM lParam)
@@ -408,21 +423,24 @@ HBRUSH PageControls::OnColor(HWND window, HDC dc)
 // fetched first: a handler may retire this very control.
 LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto old = reinterpret_cast<WNDPROC>(GetPropW(window, kOldProcProperty));
-    auto* self = static_cast<PageControls*>(GetPropW(window, kOwnerProperty));
-    Control* control = self ? self->Find(window) : nullptr;
-    if (!control || !old)
-        return old ? CallWindowProcW(old, window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+    Subclass* subclass = SubclassOf(window);
+    if (!subclass)
+        return DefWindowProcW(window, message, wParam, lParam);
+    const WNDPROC old = subclass->old;
+    PageControls* self = subclass->owner;
+    Control* control = self->Find(window);
+    if (!control)
+        return CallWindowProcW(old, window, message, wParam, lParam);
     Node& node = *control->node;
     const ControlKind kind = control->kind;
     const bool keyed = kind == ControlKind::ListBox || kind == ControlKind::TextBox;
-    SetPropW(window, kBusyProperty, reinterpret_cast<HANDLE>(1));
+    subclass->busy = true;
     if (message == WM_KEYDOWN && keyed)
         self->sink_(node, kEventKeyDown);
     const LRESULT result = CallWindowProcW(old, window, message, wParam, lParam);
     control = self->Find(window);  // still ours after the default handling?
     if (!control) {
-        RemovePropW(window, kBusyProperty);
+        subclass->busy = false;
         return result;
     }
     if (kind == ControlKind::ListBox && (message == WM_KEYUP || message == WM_LBUTTONUP)) {
@@ -439,7 +457,7 @@ LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wP
     } else if (message == WM_KEYUP && kind == ControlKind::TextBox) {
         self->sink_(node, kEventKeyUp);
     }
-    RemovePropW(window, kBusyProperty);
+    subclass->busy = false;
     return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,13 +64,24 @@ private:
         BrushHandle brush;
         COLORREF color = CLR_INVALID;       // its style's, as the layout read them
         COLORREF background = CLR_INVALID;
+        RECT rect{};           // where it was put last, and after which window
+        HWND after = nullptr;
+    };
+    // What our procedure over a control's own needs, in the window's user data.
+    struct Subclass {
+        PageControls* owner = nullptr;
+        WNDPROC old = nullptr;
+        bool busy = false;  // inside a message of its own
     };
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static Subclass* SubclassOf(HWND window);
+    static bool Busy(HWND window);
     Control* Find(HWND window);
-    HWND Make(const PageControl& control);
+    HWND Make(const PageControl& control, const std::vector<std::wstring>& lines);
     struct Spare;
-    HWND Reuse(std::vector<Spare>& pool, const PageControl& control);
-    void Show(const Control& control);
+    HWND Reuse(std::vector<Spare>& pool, const PageControl& control, const std::vector<std::wstring>& lines);
+    // The control shows its node's state; a list box, these lines of it.
+    void Show(const Control& control, std::vector<std::wstring> lines);
     // Makes the list box hold these lines, changing only the run of lines
     // that differs from what it holds (a window may come from another page).
     void FillList(HWND window, std::vector<std::wstring> lines);
@@ -89,6 +101,7 @@ private:
     std::vector<Spare> handed_;   // on screen still, free for the new page's controls
     bool refreshing_ = false;
     std::map<HWND, std::vector<std::wstring>> listLines_;  // what each list box window holds
+    std::map<HWND, std::unique_ptr<Subclass>> subclasses_;
 };
 
 }  // namespace html

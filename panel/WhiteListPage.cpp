@@ -25,9 +25,11 @@ const char kListOpeningTag[] =
 std::string ListMarkup(const std::vector<ListOption>& options)
 {
     std::string markup = kListOpeningTag;
-    for (const auto& option : options)
-        markup += std::string(option.selected ? "<option selected>" : "<option>") + EscapeMarkup(option.text) +
-                  "</option>";
+    for (const auto& option : options) {
+        markup += option.selected ? "<option selected>" : "<option>";
+        markup += EscapeMarkup(option.text);
+        markup += "</option>";
+    }
     return markup + "</select>";
 }
 

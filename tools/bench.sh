@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks under Wine and prints their figures.
+# Builds and runs the benchmarks under Wine and prints their figures; with
+# names (page_switch, guard, ...), only those benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -23,7 +24,10 @@ arch=win32; [ "$preset" = mingw64 ] && arch=win64
 tools/wine-env.sh up "$prefix" "$arch"
 trap 'tools/wine-env.sh down "$prefix" "$arch"' EXIT
 export WINEPREFIX=$PWD/$prefix WINEARCH=$arch
-for bench in build/$preset/bin/*_bench.exe; do
+benches=()
+for name in "$@"; do benches+=("build/$preset/bin/${name%_bench}_bench.exe"); done
+[ ${#benches[@]} -gt 0 ] || benches=(build/$preset/bin/*_bench.exe)
+for bench in "${benches[@]}"; do
   echo "== $(basename "$bench" .exe)"
   tools/wine-run.sh "$bench"
 done
