@@ -1,0 +1,42 @@
+#pragma once
+// The inline pass: an element's content read into items (words measured in
+// their fonts, spaces, line breaks, form controls at the sizes the
+// platform's engines give them, rules and tables as blocks), the widths
+// they need, and their lines at a given width.
+#include <memory>
+#include <vector>
+
+#include "LayoutBoxes.h"
+
+namespace html {
+
+class TableLayout;
+
+class InlineLayout {
+public:
+    explicit InlineLayout(TextMeasure& measure);
+    ~InlineLayout();
+    InlineLayout(const InlineLayout&) = delete;
+    InlineLayout& operator=(const InlineLayout&) = delete;
+
+    // The items of an element's content; each table in it is built into a
+    // box of its own, once.
+    std::vector<Item> Collect(Node& parent, const Style& style);
+    MinMax Widths(const std::vector<Item>& items);
+    // The items broken into lines of this width and aligned in them (l, c
+    // or r); the tables among them laid out at the width the flow gives.
+    FlowLayout Flow(const std::vector<Item>& items, int width, wchar_t align);
+
+private:
+    void CollectInto(Node& parent, const Style& style, std::vector<Item>& items);
+    void Words(const std::wstring& text, const Style& style, Node& element, std::vector<Item>& items);
+    Item Control(Node& node, const Style& style);
+    int SpaceWidth(const Style& style) { return measure_.Width(style.font, L" "); }
+    static MinMax BlockWidths(const Item& block);
+    RECT Rule(const Item& rule, int top, int available);
+
+    TextMeasure& measure_;
+    std::unique_ptr<TableLayout> tables_;
+};
+
+}  // namespace html
