@@ -14,6 +14,7 @@
 
 #include "MemoryHtmlView.h"
 #include "NorvaneDlg.h"
+#include "PageDriver.h"
 #include "resource.h"
 
 namespace {
@@ -71,6 +72,7 @@ void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream
 // line, an Add and a Remove, each timed to the painted result.
 void LongLists(MemoryHtmlView& view, HWND window)
 {
+    PageDriver page(view);
     const std::string path = CNorvaneDlg::WhiteListPath();
     const std::string saved = ReadAll(path);
     const bool existed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -81,13 +83,13 @@ void LongLists(MemoryHtmlView& view, HWND window)
         for (int i = 0; i < entries; ++i)
             list += "site" + std::to_string(i) + ".example\r\n";
         WriteAll(path, list);
-        view.Click(L"Options");
+        page.Click(L"Options");
         PaintNow(window);
-        const double fill = Timed([&] { view.Click(L"WhiteList"); }, window);
-        const double click = Timed([&] { view.ClickOption(L"selectWhiteList", L"site5.example"); }, window);
-        view.Type(L"idUrlText", L"added.example");
-        const double add = Timed([&] { view.Click(L"btnAdd"); }, window);
-        const double remove = Timed([&] { view.Click(L"btnRemove"); }, window);
+        const double fill = Timed([&] { page.Click(L"WhiteList"); }, window);
+        const double click = Timed([&] { page.ClickOption(L"selectWhiteList", L"site5.example"); }, window);
+        page.Type(L"idUrlText", L"added.example");
+        const double add = Timed([&] { page.Click(L"btnAdd"); }, window);
+        const double remove = Timed([&] { page.Click(L"btnRemove"); }, window);
         std::printf("  %-8d %12.1f %12.1f %12.1f %12.1f\n", entries, fill, click, add, remove);
     }
     if (existed)
@@ -110,7 +112,7 @@ void CALLBACK Run(HWND, UINT, UINT_PTR timer, DWORD)
         for (int i = 0; i < kRounds; ++i) {
             LARGE_INTEGER a, b, c, d;
             QueryPerformanceCounter(&a);
-            view.Click(tab);  // loads, fills and lays out the page
+            PageDriver(view).Click(tab);  // loads, fills and lays out the page
             LARGE_INTEGER loaded;
             QueryPerformanceCounter(&loaded);
             PaintNow(window);

@@ -409,7 +409,7 @@ bool SetOuterHtml(Node& node, const std::wstring& markup)
     return true;
 }
 
-Node* Enclosing(Node* node, const wchar_t* tag)
+const Node* Enclosing(const Node* node, const wchar_t* tag)
 {
     for (; node; node = node->parent)
         if (node->IsElement(tag))
@@ -417,10 +417,9 @@ Node* Enclosing(Node* node, const wchar_t* tag)
     return nullptr;
 }
 
-void ClickDefault(Node& target)
+Node* Enclosing(Node* node, const wchar_t* tag)
 {
-    if (target.IsElement(L"input") && target.GetAttribute(L"type").value_or(L"") == L"checkbox")
-        target.SetFlag(L"checked", !target.HasFlag(L"checked"));
+    return const_cast<Node*>(Enclosing(static_cast<const Node*>(node), tag));
 }
 
 std::wstring Lower(std::wstring text)
@@ -437,21 +436,6 @@ std::wstring OptionText(const Node& option)
         if (child->kind == Node::Kind::Text)
             text += child->text;
     return text;
-}
-
-Node* SelectOption(Node& list, const std::wstring& text)
-{
-    Node* chosen = nullptr;
-    for (auto& child : list.children) {
-        if (!child->IsElement(L"option"))
-            continue;
-        child->SetFlag(L"selected", false);
-        if (!chosen && OptionText(*child) == text)
-            chosen = child.get();
-    }
-    if (chosen)
-        chosen->SetFlag(L"selected", true);
-    return chosen;
 }
 
 }  // namespace html

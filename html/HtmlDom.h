@@ -49,12 +49,8 @@ bool SetOuterHtml(Node& node, const std::wstring& markup);
 
 // The nearest enclosing element (the node itself included) with this tag.
 Node* Enclosing(Node* node, const wchar_t* tag);
+const Node* Enclosing(const Node* node, const wchar_t* tag);
 
-// What a click does before the page's handlers run: a check box turns.
-void ClickDefault(Node& target);
-// Selects the first option of a list box that shows this text, and no other
-// option; the option, or null when none shows it.
-Node* SelectOption(Node& list, const std::wstring& text);
 // An option's text: its text children joined, as the list shows it.
 std::wstring OptionText(const Node& option);
 // The text in lower case, character by character.

@@ -109,7 +109,7 @@ bool MemoryHtmlView::Create(HWND parent, const RECT& area)
     // Above the dialog's other children (the template's banner), which it covers.
     SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     controls_ = std::make_unique<html::PageControls>(window_, gdi_,
-                                                     [this](html::Node& node, long dispid) { Dispatch(&node, dispid); });
+                                                     [this](html::Node& node, long dispid) { Activate(node, dispid); });
     return true;
 }
 
@@ -187,18 +187,31 @@ void MemoryHtmlView::Paint()
     EndPaint(window_, &ps);
 }
 
-// A click on a drawn element raises click on it; one inside a link then
-// hands the link's address to the host, which shows a page of ours or
-// passes anything else to the system.
+// A click on a drawn element: the innermost one under the pointer.
 void MemoryHtmlView::OnClickAt(POINT at)
 {
-    html::Node* target = const_cast<html::Node*>(Layout().ElementAt(at));
-    if (!target)
-        return;
-    const html::Node* link = html::Enclosing(target, L"a");
+    if (html::Node* target = const_cast<html::Node*>(Layout().ElementAt(at)))
+        Activate(*target, kEventClick);
+}
+
+void MemoryHtmlView::Activate(html::Node& target, long dispid)
+{
+    // The page may change under the handler (a tab loads another one): keep
+    // this one, and with it the link, alive until both are done.
+    std::shared_ptr<html::Node> page = document_;
+    MemoryElement source(*this, page, &target);
+    events_.OnElementEvent(dispid, source);
+    if (dispid == kEventClick)
+        FollowLink(target);
+}
+
+// A link's address goes to the host, which shows a page of ours or passes
+// anything else to the system.
+void MemoryHtmlView::FollowLink(const html::Node& target)
+{
+    const html::Node* link = html::Enclosing(&target, L"a");
     const std::wstring href = link ? link->GetAttribute(L"href").value_or(L"") : L"";
     const std::wstring frame = link ? link->GetAttribute(L"target").value_or(L"") : L"";
-    Dispatch(target, kEventClick);
     if (href.empty())
         return;
     if (!frame.empty())
@@ -318,53 +331,4 @@ std::unique_ptr<IHtmlElement> MemoryHtmlView::GetElement(const std::wstring& id)
     if (!node)
         return nullptr;
     return std::make_unique<MemoryElement>(*this, document_, node);
-}
-
-bool MemoryHtmlView::Dispatch(html::Node* target, long dispid)
-{
-    // The page may change under the handler (a tab loads another one): keep
-    // this one alive until the event has been delivered.
-    std::shared_ptr<html::Node> page = document_;
-    MemoryElement source(*this, page, target);
-    events_.OnElementEvent(dispid, source);
-    return true;
-}
-
-bool MemoryHtmlView::Raise(const std::wstring& id, long dispid)
-{
-    html::Node* target = document_ ? html::FindById(*document_, id) : nullptr;
-    return target && Dispatch(target, dispid);
-}
-
-bool MemoryHtmlView::Click(const std::wstring& id)
-{
-    html::Node* target = document_ ? html::FindById(*document_, id) : nullptr;
-    if (!target)
-        return false;
-    html::ClickDefault(*target);
-    if (controls_)
-        controls_->Refresh(target);
-    return Dispatch(target, kEventClick);
-}
-
-bool MemoryHtmlView::ClickOption(const std::wstring& listId, const std::wstring& text)
-{
-    html::Node* list = document_ ? html::FindById(*document_, listId) : nullptr;
-    html::Node* chosen = list ? html::SelectOption(*list, text) : nullptr;
-    if (chosen && controls_)
-        controls_->Refresh(list);
-    // The option is the source, as newer engines report it; the list box
-    // around it is what the page's handlers are bound to.
-    return chosen && Dispatch(chosen, kEventClick);
-}
-
-bool MemoryHtmlView::Type(const std::wstring& id, const std::wstring& text)
-{
-    html::Node* box = document_ ? html::FindById(*document_, id) : nullptr;
-    if (!box || !box->IsElement(L"input"))
-        return false;
-    box->SetAttribute(L"value", text);
-    if (controls_)
-        controls_->Refresh(box);
-    return true;
 }

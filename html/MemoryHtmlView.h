@@ -5,10 +5,8 @@
 // tree, lays it out from its mark-up, draws it double-buffered with GDI and
 // places native controls for its form elements. A click on a drawn element
 // raises click on it; controls raise click, key down and key up; links go
-// to the host. Navigation completes before Navigate returns. Code can act
-// on the page as a person would (a click turns a check box, or selects an
-// option, before the handlers run); without a parent window the engine
-// keeps its document and layout but shows nothing.
+// to the host. Navigation completes before Navigate returns. Without a
+// parent window the engine keeps its document and layout but shows nothing.
 #include <memory>
 #include <vector>
 
@@ -30,15 +28,6 @@ public:
     std::unique_ptr<IHtmlElement> GetElement(const std::wstring& id) override;
     void Destroy() override;
 
-    // What a person does on the page, said in element ids.
-    bool Click(const std::wstring& id);
-    bool KeyDown(const std::wstring& id) { return Raise(id, kEventKeyDown); }
-    bool KeyUp(const std::wstring& id) { return Raise(id, kEventKeyUp); }
-    // Clicks the option of a list box that shows this text.
-    bool ClickOption(const std::wstring& listId, const std::wstring& text);
-    // Replaces what a text box holds, as typing would.
-    bool Type(const std::wstring& id, const std::wstring& text);
-
     const std::wstring& Url() const { return url_; }
     html::Node* Document() { return document_.get(); }
     // The layout of the page as it is now (laid out first when it changed).
@@ -59,8 +48,12 @@ private:
     void Paint();
     void OnClickAt(POINT at);
     bool SetCursorFor(HWND over);
-    bool Raise(const std::wstring& id, long dispid);
-    bool Dispatch(html::Node* target, long dispid);
+    // Every act of a person on the page ends here, whichever window took it
+    // (the page's own for drawn text, a control's for a form element), once
+    // the element shows what the act did: its event is raised on it, and a
+    // click inside a link then follows the link.
+    void Activate(html::Node& target, long dispid);
+    void FollowLink(const html::Node& target);
 
     IHtmlViewEvents& events_;
     std::shared_ptr<html::Node> document_;

@@ -7,6 +7,7 @@
 
 #include "MemoryHtmlView.h"
 #include "ModalScript.h"
+#include "PageDriver.h"
 #include "NorvaneDlg.h"
 #include "PageLayout.h"
 #include "PagePainter.h"
@@ -247,7 +248,7 @@ TEST_F(PictureTest, EveryPageIsDrawnWithItsFrameColourWhereTheMarkupPutsIt)
     std::vector<ModalStep> steps;
     for (int p = 0; p < 4; ++p) {
         steps.push_back([&dialog, p] {
-            return dynamic_cast<MemoryHtmlView&>(*dialog.View()).Click(kTabs[p]);
+            return PageDriver(dynamic_cast<MemoryHtmlView&>(*dialog.View())).Click(kTabs[p]);
         });
         steps.push_back([&dialog, p] {
             auto& view = dynamic_cast<MemoryHtmlView&>(*dialog.View());
@@ -309,32 +310,42 @@ HINSTANCE WINAPI RecordOpen(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT)
 POINT LinkAt(const html::PageLayout& layout, const std::wstring& href)
 {
     for (const auto& text : layout.texts) {
-        const html::Node* link = html::Enclosing(const_cast<html::Node*>(text.element), L"a");
+        const html::Node* link = html::Enclosing(text.element, L"a");
         if (link && link->GetAttribute(L"href") == href)
             return POINT{(text.rect.left + text.rect.right) / 2, (text.rect.top + text.rect.bottom) / 2};
     }
     return POINT{-1, -1};
 }
 
-TEST_F(PictureTest, ClickedLinksGoToTheSystemAndHelpStays)
+// What the system is asked to open is recorded, not opened.
+class LinkTest : public PictureTest {
+protected:
+    void SetUp() override
+    {
+        PictureTest::SetUp();
+        saved_ = ShellExecuteTable().Execute;
+        ShellExecuteTable().Execute = &RecordOpen;
+        g_opened.clear();
+    }
+    void TearDown() override { ShellExecuteTable().Execute = saved_; }
+    decltype(ShellExecuteTable().Execute) saved_ = nullptr;
+};
+
+TEST_F(LinkTest, ClickedLinksGoToTheSystemAndHelpStays)
 {
-    const auto saved = ShellExecuteTable().Execute;
-    ShellExecuteTable().Execute = &RecordOpen;
-    g_opened.clear();
     CNorvaneDlg dialog;
     auto view = [&]() -> MemoryHtmlView& { return dynamic_cast<MemoryHtmlView&>(*dialog.View()); };
     auto click = [&](const std::wstring& href) {
         const POINT at = LinkAt(view().Layout(), href);
         SendMessageW(view().Window(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     };
-    RunModalSteps(dialog, {[&] { return view().Click(L"Help"); }, [&] {
+    RunModalSteps(dialog, {[&] { return PageDriver(view()).Click(L"Help"); }, [&] {
                                click(L"mailto:support@example.com");
                                click(L"http://www.example.org/");
                                EXPECT_EQ(PageUrl(IDR_HTML_HELP), view().Url());
-                               return view().Click(L"Options");
+                               return PageDriver(view()).Click(L"Options");
                            },
                            [&] { return view().Url() == PageUrl(IDR_HTML_OPTIONS); }});
-    ShellExecuteTable().Execute = saved;
     EXPECT_EQ((std::vector<std::wstring>{L"mailto:support@example.com", L"http://www.example.org/"}), g_opened);
 }
 

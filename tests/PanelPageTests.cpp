@@ -10,6 +10,7 @@
 #include "MessageBoxRecorder.h"
 #include "MemoryHtmlView.h"
 #include "ModalScript.h"
+#include "PageDriver.h"
 #include "NotifyIconApi.h"
 #include "WarningDialog.h"
 #include "NorvaneDlg.h"
@@ -82,7 +83,9 @@ protected:
         RunModalScript(dialog, script);
         dialog_ = nullptr;
     }
-    MemoryHtmlView& Page() { return *dynamic_cast<MemoryHtmlView*>(dialog_->View()); }
+    MemoryHtmlView& View() { return *dynamic_cast<MemoryHtmlView*>(dialog_->View()); }
+    // A person's hands on the page.
+    PageDriver Page() { return PageDriver(View()); }
     std::wstring Outer(const wchar_t* id)
     {
         auto e = dialog_->GetElement(id);
@@ -94,7 +97,7 @@ protected:
         return e ? e->GetInnerHtml() : L"<missing>";
     }
     bool Checked(const wchar_t* id) { return IsCheckedMarkup(*WideToAnsi(Outer(id))); }
-    bool OnPage(UINT id) { return Page().Url().find(L"/" + std::to_wstring(id)) != std::wstring::npos; }
+    bool OnPage(UINT id) { return View().Url().find(L"/" + std::to_wstring(id)) != std::wstring::npos; }
 
     RegistrySandbox settings_{kRoot, kKey};
     RegistrySandbox run_{kRoot, kRun};
@@ -440,7 +443,7 @@ protected:
     // What the list box window itself holds, and its selected line (-1: none).
     std::pair<std::vector<std::string>, int> OnScreen()
     {
-        HWND list = dynamic_cast<MemoryHtmlView&>(*dialog_->View()).ControlOf(L"selectWhiteList");
+        HWND list = View().ControlOf(L"selectWhiteList");
         std::vector<std::string> lines;
         const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < count; ++i) {
@@ -535,12 +538,12 @@ TEST_F(WhiteListPageTest, AddressesCannotAddMarkupToThePage)
         Run([&] {
             Page().Click(L"WhiteList");
             EXPECT_EQ(hostile, UrlBox());
-            html::Node* url = html::FindById(*Page().Document(), L"idUrl");
+            html::Node* url = html::FindById(*View().Document(), L"idUrl");
             ASSERT_EQ(1u, url->children.size());
             EXPECT_EQ(nullptr, url->children[0]->FindAttribute(L"onmouseover"));
             Page().Click(L"btnAdd");
             EXPECT_EQ(Texts{hostile}, Shown());
-            EXPECT_EQ(1u, html::FindById(*Page().Document(), L"selectWhiteList")->children.size());
+            EXPECT_EQ(1u, html::FindById(*View().Document(), L"selectWhiteList")->children.size());
         });
     }
 }

@@ -4,6 +4,7 @@
 
 #include "MemoryHtmlView.h"
 #include "ModalScript.h"
+#include "PageDriver.h"
 #include "NotifyIconApi.h"
 #include "TrayDialog.h"
 
@@ -178,7 +179,7 @@ TEST_F(TrayDialogTest, NoIconLeftWhenTheWindowEndsOnScreen)
 TEST_F(TrayDialogTest, EventsReachTheHandlerBoundToTheSourceId)
 {
     RunModalScript(dialog_, [&] {
-        MemoryHtmlView& page = dialog_.Page();
+        PageDriver page(dialog_.Page());
         EXPECT_TRUE(page.Click(L"btnHit"));
         EXPECT_EQ(1, dialog_.hits);
         EXPECT_TRUE(page.KeyUp(L"btnHit"));

@@ -21,6 +21,31 @@
 namespace browser_double {
 namespace {
 
+// What the platform's engine does on a click before the page's handlers
+// run: a check box turns.
+void ClickDefault(html::Node& target)
+{
+    if (target.IsElement(L"input") && target.GetAttribute(L"type").value_or(L"") == L"checkbox")
+        target.SetFlag(L"checked", !target.HasFlag(L"checked"));
+}
+
+// Selects the first option of a list box that shows this text, and no other
+// option; the option, or null when none shows it.
+html::Node* SelectOption(html::Node& list, const std::wstring& text)
+{
+    html::Node* chosen = nullptr;
+    for (auto& child : list.children) {
+        if (!child->IsElement(L"option"))
+            continue;
+        child->SetFlag(L"selected", false);
+        if (!chosen && html::OptionText(*child) == text)
+            chosen = child.get();
+    }
+    if (chosen)
+        chosen->SetFlag(L"selected", true);
+    return chosen;
+}
+
 const CLSID kHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 const IID kHtmlDocumentEvents2 = {0x3050F613, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 const UINT kCompleteNavigation = WM_APP + 1;
@@ -441,7 +466,7 @@ public:
     bool ClickOption(const std::wstring& listId, const std::wstring& text) override
     {
         html::Node* list = document_ ? html::FindById(document_->Root(), listId) : nullptr;
-        html::Node* option = list ? html::SelectOption(*list, text) : nullptr;
+        html::Node* option = list ? SelectOption(*list, text) : nullptr;
         if (!option)
             return false;
         ComPtr<Document> page = document_;  // a handler may load another page
@@ -658,7 +683,7 @@ private:
         html::Node* link = html::Enclosing(&node, L"a");
         const std::wstring href = link ? link->GetAttribute(L"href").value_or(L"") : L"";
         const std::wstring target = link ? link->GetAttribute(L"target").value_or(L"") : L"";
-        html::ClickDefault(node);
+        ClickDefault(node);
         ComPtr<Document> page = document_;  // a handler may load another page
         page->Raise(kEventClick, node);
         if (href.empty())

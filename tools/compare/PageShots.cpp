@@ -16,6 +16,7 @@
 #include "HtmlDom.h"
 #include "MarkupText.h"
 #include "MemoryHtmlView.h"
+#include "PageDriver.h"
 #include "NorvaneDlg.h"
 #include "PanelInput.h"
 #include "resource.h"
@@ -90,7 +91,7 @@ int main(int argc, char** argv)
         auto& view = dynamic_cast<MemoryHtmlView&>(*g_dialog->View());
         static_cast<CNorvaneDlg*>(g_dialog)->RestoreFromTray();
         for (const auto& page : kPages) {
-            view.Click(page.tab);
+            PageDriver(view).Click(page.tab);
             Shoot(view.Window(), std::string(page.name) + "-filled");
             std::ofstream html(g_out + "\\" + page.name + "-filled.html", std::ios::binary);
             html << WideToAnsi(html::InnerHtml(*view.Document())).value_or("");
