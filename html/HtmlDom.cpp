@@ -9,10 +9,9 @@ namespace {
 
 bool IsVoid(const std::wstring& tag)
 {
-    for (const wchar_t* name : {L"input", L"br", L"hr", L"img", L"meta", L"link", L"col", L"base"})
-        if (tag == name)
-            return true;
-    return false;
+    // Compared as strings of their own: each tag of a long list is asked.
+    static const std::wstring kVoid[] = {L"input", L"br", L"hr", L"img", L"meta", L"link", L"col", L"base"};
+    return std::find(std::begin(kVoid), std::end(kVoid), tag) != std::end(kVoid);
 }
 
 bool IsRawText(const std::wstring& tag) { return tag == L"script" || tag == L"style"; }
