@@ -184,7 +184,7 @@ void CleanHistory(const CCleaningRule& rule, const CPassDeadline& deadline)
     const WalkDeadlineScope scope(deadline);
     LibraryHandle shlwapi(LoadLibraryA(ShellNamespace().ShlwapiName));
     auto strRetToBuf =
-        shlwapi ? reinterpret_cast<StrRetToBufAFn>(reinterpret_cast<void*>(GetProcAddress(shlwapi.get(), "StrRetToBufA"))) : nullptr;
+        shlwapi ? reinterpret_cast<StrRetToBufAFn>(reinterpret_cast<void*>(GetProcAddress(shlwapi.Get(), "StrRetToBufA"))) : nullptr;
     ComApartment apartment;
 
     ComPtr<IMalloc> malloc;

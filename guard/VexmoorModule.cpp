@@ -136,7 +136,7 @@ void UnregisterGuardTypeLib()
     using UnRegisterTypeLibFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
     LibraryHandle oleaut(LoadLibraryA("oleaut32.dll"));
     auto unregister = oleaut ? reinterpret_cast<UnRegisterTypeLibFn>(
-                                   reinterpret_cast<void*>(GetProcAddress(oleaut.get(), "UnRegisterTypeLib")))
+                                   reinterpret_cast<void*>(GetProcAddress(oleaut.Get(), "UnRegisterTypeLib")))
                              : nullptr;
     if (unregister)
         unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,

@@ -177,10 +177,10 @@ void MemoryHtmlView::Paint()
     MemoryDc buffer(CreateCompatibleDC(dc));
     BitmapHandle bitmap(CreateCompatibleBitmap(dc, area.right, area.bottom));
     if (buffer && bitmap) {
-        HGDIOBJ old = SelectObject(buffer.get(), bitmap.get());
-        gdi_.Paint(buffer.get(), area, Layout());
-        BitBlt(dc, 0, 0, area.right, area.bottom, buffer.get(), 0, 0, SRCCOPY);
-        SelectObject(buffer.get(), old);
+        HGDIOBJ old = SelectObject(buffer.Get(), bitmap.Get());
+        gdi_.Paint(buffer.Get(), area, Layout());
+        BitBlt(dc, 0, 0, area.right, area.bottom, buffer.Get(), 0, 0, SRCCOPY);
+        SelectObject(buffer.Get(), old);
     } else {
         gdi_.Paint(dc, area, Layout());  // no memory for the buffer: straight on screen
     }

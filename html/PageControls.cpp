@@ -411,7 +411,7 @@ HBRUSH PageControls::OnColor(HWND window, HDC dc)
         return nullptr;
     if (control->kind == ControlKind::CheckBox) {
         SetBkColor(dc, control->back);
-        return control->brush.get();
+        return control->brush.Get();
     }
     SetTextColor(dc, Or(control->color, GetSysColor(COLOR_WINDOWTEXT)));
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));

@@ -32,10 +32,10 @@ bool HasFace(const std::wstring& face)
     FontHandle font(MakeFont(FontSpec(), face));
     if (!dc || !font)
         return false;
-    HGDIOBJ old = SelectObject(dc.get(), font.get());
+    HGDIOBJ old = SelectObject(dc.Get(), font.Get());
     wchar_t made[LF_FACESIZE] = {};
-    GetTextFaceW(dc.get(), LF_FACESIZE, made);
-    SelectObject(dc.get(), old);
+    GetTextFaceW(dc.Get(), LF_FACESIZE, made);
+    SelectObject(dc.Get(), old);
     return _wcsicmp(made, face.c_str()) == 0;
 }
 
@@ -80,9 +80,9 @@ int GdiContainer::Width(const FontSpec& font, const std::wstring& text)
     auto found = widths_.find(key);
     if (found != widths_.end())
         return found->second;
-    SelectObject(dc_.get(), fonts_.Get(font));
+    SelectObject(dc_.Get(), fonts_.Get(font));
     SIZE size{};
-    GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    GetTextExtentPoint32W(dc_.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     widths_.emplace(std::move(key), size.cx);
     return size.cx;
 }
@@ -92,9 +92,9 @@ FontMetrics GdiContainer::Metrics(const FontSpec& font)
     auto found = metrics_.find(font);
     if (found != metrics_.end())
         return found->second;
-    SelectObject(dc_.get(), fonts_.Get(font));
+    SelectObject(dc_.Get(), fonts_.Get(font));
     TEXTMETRICW tm{};
-    GetTextMetricsW(dc_.get(), &tm);
+    GetTextMetricsW(dc_.Get(), &tm);
     const FontMetrics metrics{tm.tmAscent, tm.tmDescent, tm.tmAveCharWidth};
     metrics_[font] = metrics;
     return metrics;

@@ -59,11 +59,11 @@ std::string& ProgramFolder() { return g_programFolder; }
 void RemoveUserStartUp()
 {
     RegistryKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserStartUpCommand().KeyPath().c_str(), 0, KEY_SET_VALUE, key.put()) !=
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserStartUpCommand().KeyPath().c_str(), 0, KEY_SET_VALUE, key.Put()) !=
         ERROR_SUCCESS)
         return;
-    RegDeleteValueA(key.get(), UserStartUpCommand().ValueName().c_str());
-    key.reset();
+    RegDeleteValueA(key.Get(), UserStartUpCommand().ValueName().c_str());
+    key.Reset();
     UserStartUpCommand().Read();  // the copy follows the registry
 }
 

@@ -67,7 +67,7 @@ bool WriteWhole(const std::string& path, const std::string& content)
 {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    return file && WriteAll(file.get(), content);
+    return file && WriteAll(file.Get(), content);
 }
 
 // A standard user may rewrite the list but may not add files to the program
@@ -77,7 +77,7 @@ bool RewriteInPlace(const std::string& path, const std::string& content)
 {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAll(file.get(), content);
+    return file && WriteAll(file.Get(), content);
 }
 
 // Puts the file in place of the list. Another process (a browser window

@@ -188,17 +188,17 @@ LONG RegisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
             return removed;  // never write a fresh tree over stale entries
     }
     RegistryKey opened;
-    LONG result = RegCreateKeyExA(parent, key.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, opened.put(),
+    LONG result = RegCreateKeyExA(parent, key.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, opened.Put(),
                                   nullptr);
     if (result != ERROR_SUCCESS)
         return result;
-    if (key.defaultValue.present && (result = SetValue(opened.get(), "", key.defaultValue)) != ERROR_SUCCESS)
+    if (key.defaultValue.present && (result = SetValue(opened.Get(), "", key.defaultValue)) != ERROR_SUCCESS)
         return result;
     for (const auto& [name, value] : key.values)
-        if ((result = SetValue(opened.get(), name, value)) != ERROR_SUCCESS)
+        if ((result = SetValue(opened.Get(), name, value)) != ERROR_SUCCESS)
             return result;
     for (const auto& child : key.keys)
-        if ((result = RegisterKey(opened.get(), child, false)) != ERROR_SUCCESS)
+        if ((result = RegisterKey(opened.Get(), child, false)) != ERROR_SUCCESS)
             return result;
     return ERROR_SUCCESS;
 }
@@ -222,13 +222,13 @@ void UnregisterKey(HKEY parent, const ScriptKey& key, bool underRoot)
     bool empty = false;
     {
         RegistryKey opened;
-        if (RegOpenKeyExA(parent, key.name.c_str(), 0, KEY_ALL_ACCESS, opened.put()) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(parent, key.name.c_str(), 0, KEY_ALL_ACCESS, opened.Put()) != ERROR_SUCCESS)
             return;
         for (const auto& child : key.keys)
-            UnregisterKey(opened.get(), child, false);
+            UnregisterKey(opened.Get(), child, false);
         for (const auto& value : key.values)
-            RegDeleteValueA(opened.get(), value.first.c_str());
-        empty = !HasSubKeys(opened.get());
+            RegDeleteValueA(opened.Get(), value.first.c_str());
+        empty = !HasSubKeys(opened.Get());
     }
     if (empty && !key.noRemove && !IsShared(key.name, underRoot))
         RegDeleteKeyA(parent, key.name.c_str());
@@ -240,15 +240,15 @@ LONG DeleteKeyTree(HKEY parent, const std::string& name)
 {
     {
         RegistryKey opened;
-        LONG result = RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, opened.put());
+        LONG result = RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, opened.Put());
         if (result != ERROR_SUCCESS)
             return result;
         char child[256];
         for (;;) {
             DWORD size = sizeof child;
-            if (RegEnumKeyExA(opened.get(), 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            if (RegEnumKeyExA(opened.Get(), 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
-            const LONG removed = DeleteKeyTree(opened.get(), child);
+            const LONG removed = DeleteKeyTree(opened.Get(), child);
             if (removed != ERROR_SUCCESS)
                 return removed;
         }

@@ -54,16 +54,16 @@ std::optional<std::string> ReadLocalTextFile(const std::string& path, std::size_
     if (!file)
         return std::nullopt;
     // "C:\x\CON" names the console, a pipe may be named like a file.
-    if (GetFileType(file.get()) != FILE_TYPE_DISK)
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
         return Fail(ERROR_BAD_FILE_TYPE);
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size))
+    if (!GetFileSizeEx(file.Get(), &size))
         return std::nullopt;
     if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes)
         return Fail(ERROR_FILE_TOO_LARGE);
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD got = 0;
-    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+    if (!bytes.empty() && !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
         return std::nullopt;
     bytes.resize(got);
     return CrLfToLf(bytes);

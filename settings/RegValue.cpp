@@ -66,7 +66,7 @@ bool CRegValue<DWORD>::ReadFromRegistry(DWORD& value) const
         return false;
     DWORD size = sizeof(value);
     DWORD type = 0;
-    return Registry().QueryValueEx(key.get(), ValueName().c_str(), nullptr, &type,
+    return Registry().QueryValueEx(key.Get(), ValueName().c_str(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
 }
 
@@ -80,11 +80,11 @@ bool CRegValue<std::string>::ReadFromRegistry(std::string& value) const
         return false;
     DWORD size = 0;
     DWORD type = 0;
-    if (Registry().QueryValueEx(key.get(), ValueName().c_str(), nullptr, &type, nullptr, &size) !=
+    if (Registry().QueryValueEx(key.Get(), ValueName().c_str(), nullptr, &type, nullptr, &size) !=
         ERROR_SUCCESS)
         size = 0;
     std::vector<char> buffer(size + 1, '\0');
-    if (Registry().QueryValueEx(key.get(), ValueName().c_str(), nullptr, &type,
+    if (Registry().QueryValueEx(key.Get(), ValueName().c_str(), nullptr, &type,
                                 reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
         return false;
     value.assign(buffer.data(), std::min<std::size_t>(size, std::char_traits<char>::length(buffer.data())));
@@ -95,7 +95,7 @@ template <>
 bool CRegValue<DWORD>::WriteToRegistry(const DWORD& value) const
 {
     RegistryKey key(CreateForWrite());
-    return key && Registry().SetValueEx(key.get(), ValueName().c_str(), 0, REG_DWORD,
+    return key && Registry().SetValueEx(key.Get(), ValueName().c_str(), 0, REG_DWORD,
                                         reinterpret_cast<const BYTE*>(&value),
                                         sizeof(value)) == ERROR_SUCCESS;
 }
@@ -104,7 +104,7 @@ template <>
 bool CRegValue<std::string>::WriteToRegistry(const std::string& value) const
 {
     RegistryKey key(CreateForWrite());
-    return key && Registry().SetValueEx(key.get(), ValueName().c_str(), 0, REG_SZ,
+    return key && Registry().SetValueEx(key.Get(), ValueName().c_str(), 0, REG_SZ,
                                         reinterpret_cast<const BYTE*>(value.c_str()),
                                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
