@@ -96,26 +96,26 @@ private:
     ULONG refs_ = 1;
 };
 
-// Receives the document's click and key events and hands their source element to the view's events.
-class DocumentEventSink : public IDispatch, public RefCounted<DocumentEventSink> {
+// The document's click and key events, as one part of the site: its
+// reference count is the site's, and any interface but its own is the
+// site's to answer. It hands each event's source element to the view's
+// events.
+class DocumentEvents : public IDispatch {
 public:
-    explicit DocumentEventSink(IHtmlViewEvents& events) : events_(events) {}
-    virtual ~DocumentEventSink() = default;
+    DocumentEvents(IUnknown& site, IHtmlViewEvents& events) : site_(site), events_(events) {}
+    virtual ~DocumentEvents() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
         if (!out)
             return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, kHtmlDocumentEvents2))
-            *out = static_cast<IDispatch*>(this);
-        if (!*out)
-            return E_NOINTERFACE;
+        if (!IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, kHtmlDocumentEvents2))
+            return site_.QueryInterface(iid, out);
+        *out = static_cast<IDispatch*>(this);
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
-    ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return site_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return site_.Release(); }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {
         *count = 0;
@@ -141,13 +141,18 @@ public:
     }
 
 private:
+    IUnknown& site_;
     IHtmlViewEvents& events_;
 };
 
 }  // namespace
 
-// The control's client site, in-place site and frame, its UI handler, and
-// its DWebBrowserEvents2 sink: what the platform's HTML dialogs give it.
+// The control's client site, in-place site and frame, its UI handler, its
+// DWebBrowserEvents2 sink and, as a part of its own, the sink of each
+// document's events: what the platform's HTML dialogs give it. One
+// reference count serves them all. Create takes the control and advises its
+// events, Close gives them back in reverse order; each document is advised
+// when it completes and unadvised when the next one comes, or at Close.
 class PlatformHtmlSite : public IOleClientSite,
                          public IOleInPlaceSite,
                          public IOleInPlaceFrame,
@@ -156,7 +161,7 @@ class PlatformHtmlSite : public IOleClientSite,
                          public RefCounted<PlatformHtmlSite> {
 public:
     PlatformHtmlSite(IHtmlViewEvents& events, HWND parent, const RECT& area)
-        : events_(events), parent_(parent), area_(area)
+        : events_(events), parent_(parent), area_(area), documentEvents_(*static_cast<IOleClientSite*>(this), events)
     {
     }
     virtual ~PlatformHtmlSite() = default;
@@ -480,8 +485,7 @@ private:
             document.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
         if (!container || FAILED(container->FindConnectionPoint(kHtmlDocumentEvents2, documentPoint_.Put())))
             return;
-        ComPtr<DocumentEventSink> sink = ComPtr<DocumentEventSink>::Attach(new (std::nothrow) DocumentEventSink(events_));
-        if (!sink || FAILED(documentPoint_->Advise(static_cast<IDispatch*>(sink.Get()), &documentCookie_)))
+        if (FAILED(documentPoint_->Advise(&documentEvents_, &documentCookie_)))
             documentPoint_.Reset();
     }
 
@@ -500,6 +504,7 @@ private:
     ComPtr<IOleInPlaceActiveObject> activeObject_;
     ComPtr<IConnectionPoint> point_;
     DWORD cookie_ = 0;
+    DocumentEvents documentEvents_;
     ComPtr<IConnectionPoint> documentPoint_;
     DWORD documentCookie_ = 0;
 };
