@@ -8,12 +8,10 @@
 
 #include <new>
 
-#include "MemoryHtmlView.h"
 
 namespace {
 
 // Not in MinGW's uuid library.
-const CLSID kHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 const IID kHtmlDocumentEvents2 = {0x3050F613, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 
 std::wstring FromBstr(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
@@ -540,27 +538,3 @@ void PlatformHtmlView::Destroy()
 bool PlatformHtmlView::TranslateAccelerator(MSG& message) { return site_ && site_->OfferKey(message); }
 
 bool PlatformHtmlView::Focus() { return site_ && site_->Focus(); }
-
-namespace {
-
-// The control can be created without an HTML engine behind it (Wine without
-// Gecko); it then never completes a page. Ask for the engine itself first.
-bool HasHtmlEngine()
-{
-    ComPtr<IUnknown> document;
-    return SUCCEEDED(CoCreateInstance(kHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                      document.PutVoid()));
-}
-
-}  // namespace
-
-std::unique_ptr<IHtmlView> CreateHtmlView(IHtmlViewEvents& events, HWND parent, const RECT& area)
-{
-    auto platform = std::make_unique<PlatformHtmlView>(events);
-    static const bool hasEngine = HasHtmlEngine();  // asking costs seconds where there is none
-    if (hasEngine && platform->Create(parent, area))
-        return platform;
-    auto memory = std::make_unique<MemoryHtmlView>(events);
-    memory->Create(parent, area);
-    return memory;
-}

@@ -31,5 +31,3 @@ private:
     ComPtr<PlatformHtmlSite> site_;
 };
 
-// The engine a dialog gets: the platform's where it can be created, else ours.
-std::unique_ptr<IHtmlView> CreateHtmlView(IHtmlViewEvents& events, HWND parent, const RECT& area);

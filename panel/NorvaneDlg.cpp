@@ -71,7 +71,6 @@ BOOL CNorvaneDlg::OnInitDialog()
     SetTrayIcon(IDI_NORVANE);
     SetTrayTip("Norvane");
     SetTrayMenu(IDR_TRAY_MENU);
-    panel::ProgramFolder() = ansi::DoubleEach(panel::AppPath().Get(), '\\');
     AddTrayIcon();
     AllowFromLowerIntegrity(ShowRequestMessage());
     LoadFromResource(IDR_HTML_OPTIONS);

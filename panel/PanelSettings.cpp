@@ -32,7 +32,6 @@ CRegNumberValue g_lowHistoryEntries(NORVANE_LOW "RemoveHistoryEntries", 0, false
 CRegNumberValue g_lowLastTypedEntries(NORVANE_LOW "RemoveLastTypedEntries", 0, false, HKEY_CURRENT_USER);
 CRegTextValue g_lowLastDomain(NORVANE_LOW "LastDomain", "", false, HKEY_CURRENT_USER);
 CRegTextValue g_userStartUp(kRun, "", false, HKEY_CURRENT_USER);
-std::string g_programFolder;
 
 }  // namespace
 
@@ -54,7 +53,6 @@ CRegNumberValue& LowRemoveHistoryEntries() { return g_lowHistoryEntries; }
 CRegNumberValue& LowRemoveLastTypedEntries() { return g_lowLastTypedEntries; }
 CRegTextValue& LowLastDomain() { return g_lowLastDomain; }
 CRegTextValue& UserStartUpCommand() { return g_userStartUp; }
-std::string& ProgramFolder() { return g_programFolder; }
 
 void RemoveUserStartUp()
 {

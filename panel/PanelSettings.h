@@ -39,7 +39,4 @@ void RemoveUserStartUp();
 // The full path of the running Norvane.exe, as ANSI text.
 std::string OwnProgramPath();
 
-// AppPath with every backslash doubled; set once by the main window.
-std::string& ProgramFolder();
-
 }  // namespace panel

@@ -75,7 +75,7 @@ void CTrayDialog::RestoreFromTray()
 {
     hideWhenTaskbarComes_ = false;
     KillTimer(GetSafeHwnd(), kTrayRetryTimer);
-    if (!traySwitch_ || !iconShown_)
+    if (!kTraySwitch || !iconShown_)
         return;
     // A delete the shell refuses because it has no such icon any more (it
     // restarted) still brings the window back: the flag follows the shell.
@@ -135,7 +135,7 @@ void CTrayDialog::AllowFromLowerIntegrity(UINT message)
 bool CTrayDialog::OnSysCommand(UINT id, LPARAM)
 {
     const UINT command = id & 0xFFF0;
-    if (!traySwitch_ || (command != SC_CLOSE && command != SC_MINIMIZE))
+    if (!kTraySwitch || (command != SC_CLOSE && command != SC_MINIMIZE))
         return false;  // default processing
     if (!iconShown_ && NotifyIconHook()(NIM_ADD, &notify_)) {
         iconShown_ = 1;
@@ -182,7 +182,7 @@ void CTrayDialog::OnTrayRButtonDown(POINT at)
     SetForegroundWindow(GetSafeHwnd());
     TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, GetSafeHwnd(), nullptr);
     PostMessageA(GetSafeHwnd(), WM_NULL, 0, 0);
-    SetMenuDefaultItem(popup, defaultItem_, TRUE);
+    SetMenuDefaultItem(popup, kDefaultItem, TRUE);
 }
 
 bool CTrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -57,10 +57,12 @@ protected:
     void OnWindowDestroyed() override;
 
 private:
-    int traySwitch_ = 1;
+    // Tray behaviour is always on, and the menu's default item after a use
+    // is always its first: constants, not state.
+    static constexpr bool kTraySwitch = true;
+    static constexpr UINT kDefaultItem = 0;
     int iconShown_ = 0;
     NOTIFYICONDATAA notify_{};
     HMENU menu_ = nullptr;
-    UINT defaultItem_ = 0;
     bool hideWhenTaskbarComes_ = false;
 };
