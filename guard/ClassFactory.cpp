@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ComObject.h"
 #include "GuardModule.h"
 #include "IEWebGuard.h"
 
@@ -45,14 +46,7 @@ void CGuardClassFactory::ReleaseInstance()
 
 HRESULT CGuardClassFactory::QueryInterface(REFIID iid, void** out)
 {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory))
-        return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOwnInterface(static_cast<IClassFactory*>(this), IID_IClassFactory, iid, out);
 }
 
 // References from outside the module keep it loaded.

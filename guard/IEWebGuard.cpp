@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AnsiText.h"
+#include "ComObject.h"
 #include "GuardModule.h"
 #include "RegValue.h"
 
@@ -50,14 +51,7 @@ class EmptyConnectionPoints : public IEnumConnectionPoints {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IEnumConnectionPoints))
-            return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
+        return QueryOwnInterface(this, IID_IEnumConnectionPoints, iid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
     ULONG STDMETHODCALLTYPE Release() override

@@ -8,6 +8,8 @@
 
 #include <new>
 
+#include "ComObject.h"
+
 
 namespace {
 
@@ -74,24 +76,6 @@ private:
         return FromBstr(text.get());
     }
     ComPtr<IHTMLElement> element_;
-};
-
-// Base for the small COM objects of the host: one reference count, the
-// interfaces each answers listed by the subclass.
-template <typename Self>
-class RefCounted {
-public:
-    ULONG AddRefImpl() { return ++refs_; }
-    ULONG ReleaseImpl()
-    {
-        const ULONG left = --refs_;
-        if (left == 0)
-            delete static_cast<Self*>(this);
-        return left;
-    }
-
-private:
-    ULONG refs_ = 1;
 };
 
 // The document's click and key events, as one part of the site: its

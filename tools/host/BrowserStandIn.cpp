@@ -5,33 +5,21 @@
 
 #include <new>
 
+#include "ComObject.h"
 #include "Variants.h"
 
 // The connection point of DWebBrowserEvents2: it keeps the subscribed sinks
 // in the browser, which fires the events to them.
-class CBrowserStandIn::EventPoint : public IConnectionPoint {
+class CBrowserStandIn::EventPoint : public IConnectionPoint, public RefCounted<CBrowserStandIn::EventPoint> {
 public:
     explicit EventPoint(CBrowserStandIn& browser) : browser_(ComPtr<CBrowserStandIn>::Share(&browser)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint))
-            return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
+        return QueryOwnInterface(this, IID_IConnectionPoint, iid, out);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+    ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override
     {
         if (!iid)
@@ -71,10 +59,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
-private:
     virtual ~EventPoint() = default;
+
+private:
     ComPtr<CBrowserStandIn> browser_;
-    ULONG refs_ = 1;
 };
 
 ComPtr<CBrowserStandIn> CBrowserStandIn::Create()
