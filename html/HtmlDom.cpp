@@ -7,6 +7,22 @@ namespace html {
 
 namespace {
 
+// ASCII letters without a library call: every tag name passes here.
+wchar_t ToUpper(wchar_t c)
+{
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A')
+                                  : c < 0x80 ? c : static_cast<wchar_t>(std::towupper(c));
+}
+
+wchar_t ToLower(wchar_t c)
+{
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a')
+                                  : c < 0x80 ? c : static_cast<wchar_t>(std::towlower(c));
+}
+
+// The white space that separates a tag's name and attributes: ASCII's.
+bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\f'; }
+
 bool IsVoid(const std::wstring& tag)
 {
     // Compared as strings of their own: each tag of a long list is asked.
@@ -117,18 +133,18 @@ private:
     std::wstring Name()
     {
         const std::size_t start = pos_;
-        while (pos_ < s_.size() && !std::iswspace(s_[pos_]) && s_[pos_] != L'>' && s_[pos_] != L'/' &&
+        while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != L'>' && s_[pos_] != L'/' &&
                s_[pos_] != L'=')
             ++pos_;
         std::wstring name = s_.substr(start, pos_ - start);
         for (auto& c : name)
-            c = static_cast<wchar_t>(std::towlower(c));
+            c = ToLower(c);
         return name;
     }
 
     void SkipSpace()
     {
-        while (pos_ < s_.size() && std::iswspace(s_[pos_]))
+        while (pos_ < s_.size() && IsSpace(s_[pos_]))
             ++pos_;
     }
 
@@ -150,7 +166,7 @@ private:
             pos_ = std::min(end + 1, s_.size());
         } else {
             const std::size_t start = pos_;
-            while (pos_ < s_.size() && !std::iswspace(s_[pos_]) && s_[pos_] != L'>')
+            while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != L'>')
                 ++pos_;
             a.value = DecodeEntities(s_, start, pos_);
         }
@@ -224,24 +240,27 @@ private:
 
 // ---- Serialising -----------------------------------------------------------
 
-// Appended to what is written so far: a long list is written in one go.
+// Appended to what is written so far: a long list is written in one go,
+// and the runs between the characters to escape are copied whole.
 void AppendEscapedText(const std::wstring& text, std::wstring& out)
 {
-    for (wchar_t c : text) {
-        switch (c) {
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find_first_of(L"&<>\xA0", from)) != std::wstring::npos; from = at + 1) {
+        out.append(text, from, at - from);
+        switch (text[at]) {
         case L'&': out += L"&amp;"; break;
         case L'<': out += L"&lt;"; break;
         case L'>': out += L"&gt;"; break;
-        case L'\xA0': out += L"&nbsp;"; break;
-        default: out += c;
+        default: out += L"&nbsp;"; break;
         }
     }
+    out.append(text, from, std::wstring::npos);
 }
 
 void AppendUpper(const std::wstring& text, std::wstring& out)
 {
     for (wchar_t c : text)
-        out += static_cast<wchar_t>(std::towupper(c));
+        out += ToUpper(c);
 }
 
 // The engine leaves simple values unquoted and quotes the rest.
@@ -325,7 +344,7 @@ const Attribute* Node::FindAttribute(const std::wstring& name) const
     for (const auto& a : attributes)
         if (a.name.size() == name.size() &&
             std::equal(a.name.begin(), a.name.end(), name.begin(),
-                       [](wchar_t kept, wchar_t asked) { return kept == static_cast<wchar_t>(std::towlower(asked)); }))
+                       [](wchar_t kept, wchar_t asked) { return kept == ToLower(asked); }))
             return &a;
     return nullptr;
 }
@@ -424,7 +443,7 @@ Node* Enclosing(Node* node, const wchar_t* tag)
 std::wstring Lower(std::wstring text)
 {
     for (auto& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
+        c = ToLower(c);
     return text;
 }
 

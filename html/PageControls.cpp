@@ -65,8 +65,8 @@ PageControls::~PageControls()
     RetireAll();
     ReleaseRetired();
     for (const Spare& spare : spares_) {
-        if (const Subclass* subclass = SubclassOf(spare.window)) {
-            SetWindowLongPtrW(spare.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass->old));
+        if (const WindowState* state = StateOf(spare.window)) {
+            SetWindowLongPtrW(spare.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->old));
             SetWindowLongPtrW(spare.window, GWLP_USERDATA, 0);
         }
         DestroyWindow(spare.window);
@@ -91,22 +91,9 @@ void PageControls::Update(const PageLayout& layout)
         }
         // The colours as the page has them now: a script may restyle a control.
         Control& control = *Find(window);
-        const bool changed = !EqualRect(&control.rect, &placed.rect) || control.after != previous ||
-                             control.color != placed.color || control.background != placed.background;
         control.color = placed.color;
         control.background = placed.background;
-        // Page order is z-order, which is the dialog's Tab order. A control
-        // that stays where it was is left alone: each move is a round trip
-        // to the window server.
-        if (changed) {
-            control.rect = placed.rect;
-            control.after = previous;
-            // Painted anew where it lands: a control moved before its first
-            // paint would otherwise bring the old place's pixels along.
-            SetWindowPos(window, previous, placed.rect.left, placed.rect.top, placed.rect.right - placed.rect.left,
-                         placed.rect.bottom - placed.rect.top, SWP_NOACTIVATE | SWP_NOCOPYBITS);
-            InvalidateRect(window, nullptr, TRUE);
-        }
+        Place(control, placed.rect, previous);
         previous = window;
     }
     // What the new page did not take leaves the screen.
@@ -117,44 +104,91 @@ void PageControls::Update(const PageLayout& layout)
     handed_.clear();
 }
 
-// A window of the control's kind from a pool, made the page's: the old
-// page's windows first (still on screen), then those of rewritten parts of
-// this page, then hidden spares.
-HWND PageControls::Reuse(std::vector<Spare>& pool, const PageControl& placed, const std::vector<std::wstring>& lines)
+// Page order is z-order, which is the dialog's Tab order. Under Wine each
+// move, show, hide or new text of a window is a round trip to the window
+// server, the most of what a page switch costs: a window that already
+// stands there, after the window before it, in the same colours, is left
+// alone.
+void PageControls::Place(const Control& control, const RECT& rect, HWND previous)
 {
-    // Of the list boxes, the one that already holds most of the new lines:
-    // a list rewritten for one added or removed line then changes by one.
-    auto best = pool.end();
-    std::size_t bestShared = 0;
-    for (auto spare = pool.begin(); spare != pool.end(); ++spare) {
-        // A window whose own message is running keeps out of it.
-        if (spare->kind != placed.kind || Busy(spare->window))
-            continue;
-        const std::size_t shared = SharedLines(listLines_[spare->window], lines);
-        if (best == pool.end() || shared > bestShared) {
-            best = spare;
-            bestShared = shared;
-        }
+    // Where it was put last is where it is: only these moves reorder the
+    // page's windows, and a window that another took the place after since
+    // is either of this page (and moved on in its turn) or hidden.
+    WindowState& state = *StateOf(control.window);
+    const bool moved = !EqualRect(&state.rect, &rect) || state.after != previous;
+    const bool recoloured =
+        state.back != control.back || state.color != control.color || state.background != control.background;
+    if (moved) {
+        // Painted anew where it lands: a control moved before its first
+        // paint would otherwise bring the old place's pixels along.
+        SetWindowPos(control.window, previous, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOACTIVATE | SWP_NOCOPYBITS);
     }
-    if (best != pool.end()) {
-        HWND window = best->window;
-        pool.erase(best);
-        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(placed.font)), FALSE);
-        ShowWindow(window, SW_SHOWNA);
-        return window;
+    if (moved || recoloured)
+        InvalidateRect(control.window, nullptr, TRUE);
+    state.rect = rect;
+    state.after = previous;
+    state.back = control.back;
+    state.color = control.color;
+    state.background = control.background;
+}
+
+// How much of what a window shows a control can keep: a list box its lines
+// (a list rewritten for one added or removed line then changes by one), any
+// window its place, a button its text.
+std::size_t PageControls::Fit(HWND window, const PageControl& placed, const std::vector<std::wstring>& lines)
+{
+    const WindowState& state = *StateOf(window);
+    std::size_t fit = 4 * SharedLines(state.lines, lines);
+    if (EqualRect(&state.rect, &placed.rect))
+        fit += 2;
+    if (placed.kind == ControlKind::Button && WindowText(window) == placed.node->GetAttribute(L"value").value_or(L""))
+        fit += 1;
+    return fit;
+}
+
+// The window of the control's kind that it fits best, made the page's: of
+// the old page's windows if one is left (still on screen: showing a hidden
+// one and hiding the other costs more than moving it), else of those of
+// rewritten parts of this page, else of the hidden spares.
+HWND PageControls::Reuse(const PageControl& placed, const std::vector<std::wstring>& lines)
+{
+    for (std::vector<Spare>* pool : {&handed_, &retired_, &spares_}) {
+        auto best = pool->end();
+        std::size_t bestFit = 0;
+        for (auto spare = pool->begin(); spare != pool->end(); ++spare) {
+            // A window whose own message is running keeps out of it.
+            if (spare->kind != placed.kind || Busy(spare->window))
+                continue;
+            const std::size_t fit = Fit(spare->window, placed, lines);
+            if (best == pool->end() || fit > bestFit) {
+                best = spare;
+                bestFit = fit;
+            }
+        }
+        if (best != pool->end()) {
+            HWND window = best->window;
+            pool->erase(best);
+            return Adopt(window, placed);
+        }
     }
     return nullptr;
 }
 
+// A reused window in the control's font, on screen.
+HWND PageControls::Adopt(HWND window, const PageControl& placed)
+{
+    const HFONT font = gdi_.Font(placed.font);
+    if (reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) != font)
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (!IsWindowVisible(window))
+        ShowWindow(window, SW_SHOWNA);
+    return window;
+}
+
 HWND PageControls::Make(const PageControl& placed, const std::vector<std::wstring>& lines)
 {
-    if (HWND window = Reuse(handed_, placed, lines))
-        return window;
-    // Next the windows of what the page just rewrote: a list rewritten with
-    // a line more or less finds its old lines still there.
-    if (HWND window = Reuse(retired_, placed, lines))
-        return window;
-    if (HWND window = Reuse(spares_, placed, lines))
+    if (HWND window = Reuse(placed, lines))
         return window;
     const wchar_t* type = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
@@ -184,16 +218,15 @@ HWND PageControls::Make(const PageControl& placed, const std::vector<std::wstrin
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window)
         return nullptr;
-    listLines_.erase(window);  // a handle a destroyed list box once had
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(placed.font)), FALSE);
     // Kept in the window's user data, not in window properties: under Wine
     // each property call goes to the server, and a long list's lines pass
     // through this procedure one message each.
-    auto& subclass = subclasses_[window];
-    subclass = std::make_unique<Subclass>();
-    subclass->owner = this;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(subclass.get()));
-    subclass->old =
+    auto& state = states_[window];
+    state = std::make_unique<WindowState>();  // anew: the handle may be one a destroyed window had
+    state->owner = this;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.get()));
+    state->old =
         reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
     return window;
 }
@@ -215,18 +248,19 @@ void PageControls::Show(const Control& control, std::vector<std::wstring> lines)
         break;
     }
     case ControlKind::TextBox:
-        SetWindowTextW(control.window, control.node->GetAttribute(L"value").value_or(L"").c_str());
+    case ControlKind::Button: {
+        const std::wstring text = control.node->GetAttribute(L"value").value_or(L"");
+        if (WindowText(control.window) != text)
+            SetWindowTextW(control.window, text.c_str());
         break;
-    case ControlKind::Button:
-        SetWindowTextW(control.window, control.node->GetAttribute(L"value").value_or(L"").c_str());
-        break;
+    }
     }
     refreshing_ = false;
 }
 
 void PageControls::FillList(HWND window, std::vector<std::wstring> lines)
 {
-    std::vector<std::wstring>& held = listLines_[window];
+    std::vector<std::wstring>& held = StateOf(window)->lines;
     const auto [head, tail] = SharedEnds(held, lines);
     const std::size_t removed = held.size() - head - tail, added = lines.size() - head - tail;
     if (removed == 0 && added == 0)
@@ -260,13 +294,9 @@ void PageControls::ReadBack(const Control& control)
             options[i]->SetFlag(L"selected", static_cast<LRESULT>(i) == selected);
         break;
     }
-    case ControlKind::TextBox: {
-        const int length = GetWindowTextLengthW(control.window);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(control.window, &text[0], length + 1)));
-        control.node->SetAttribute(L"value", text);
+    case ControlKind::TextBox:
+        control.node->SetAttribute(L"value", WindowText(control.window));
         break;
-    }
     case ControlKind::Button:
         break;
     }
@@ -318,15 +348,23 @@ void PageControls::ReleaseRetired()
     retired_.clear();
 }
 
-PageControls::Subclass* PageControls::SubclassOf(HWND window)
+PageControls::WindowState* PageControls::StateOf(HWND window)
 {
-    return reinterpret_cast<Subclass*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return reinterpret_cast<WindowState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 bool PageControls::Busy(HWND window)
 {
-    const Subclass* subclass = SubclassOf(window);
-    return subclass && subclass->busy;
+    const WindowState* state = StateOf(window);
+    return state && state->busy;
+}
+
+std::wstring PageControls::WindowText(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    return text;
 }
 
 PageControls::Control* PageControls::Find(HWND window)
@@ -423,24 +461,24 @@ HBRUSH PageControls::OnColor(HWND window, HDC dc)
 // fetched first: a handler may retire this very control.
 LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Subclass* subclass = SubclassOf(window);
-    if (!subclass)
+    WindowState* state = StateOf(window);
+    if (!state)
         return DefWindowProcW(window, message, wParam, lParam);
-    const WNDPROC old = subclass->old;
-    PageControls* self = subclass->owner;
+    const WNDPROC old = state->old;
+    PageControls* self = state->owner;
     Control* control = self->Find(window);
     if (!control)
         return CallWindowProcW(old, window, message, wParam, lParam);
     Node& node = *control->node;
     const ControlKind kind = control->kind;
     const bool keyed = kind == ControlKind::ListBox || kind == ControlKind::TextBox;
-    subclass->busy = true;
+    state->busy = true;
     if (message == WM_KEYDOWN && keyed)
         self->sink_(node, kEventKeyDown);
     const LRESULT result = CallWindowProcW(old, window, message, wParam, lParam);
     control = self->Find(window);  // still ours after the default handling?
     if (!control) {
-        subclass->busy = false;
+        state->busy = false;
         return result;
     }
     if (kind == ControlKind::ListBox && (message == WM_KEYUP || message == WM_LBUTTONUP)) {
@@ -457,7 +495,7 @@ LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wP
     } else if (message == WM_KEYUP && kind == ControlKind::TextBox) {
         self->sink_(node, kEventKeyUp);
     }
-    subclass->busy = false;
+    state->busy = false;
     return result;
 }
 

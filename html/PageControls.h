@@ -64,22 +64,30 @@ private:
         BrushHandle brush;
         COLORREF color = CLR_INVALID;       // its style's, as the layout read them
         COLORREF background = CLR_INVALID;
-        RECT rect{};           // where it was put last, and after which window
-        HWND after = nullptr;
     };
-    // What our procedure over a control's own needs, in the window's user data.
-    struct Subclass {
+    // What is known of each control window of ours, in its user data: what
+    // our procedure over the control's own needs, and how the window was
+    // last shown, whichever page's it was then.
+    struct WindowState {
         PageControls* owner = nullptr;
         WNDPROC old = nullptr;
         bool busy = false;  // inside a message of its own
+        RECT rect{};
+        HWND after = nullptr;  // the window it was put after
+        COLORREF back = CLR_INVALID, color = CLR_INVALID, background = CLR_INVALID;
+        std::vector<std::wstring> lines;  // a list box's
     };
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static Subclass* SubclassOf(HWND window);
+    static WindowState* StateOf(HWND window);
     static bool Busy(HWND window);
+    static std::wstring WindowText(HWND window);
+    void Place(const Control& control, const RECT& rect, HWND previous);
+    std::size_t Fit(HWND window, const PageControl& placed, const std::vector<std::wstring>& lines);
     Control* Find(HWND window);
     HWND Make(const PageControl& control, const std::vector<std::wstring>& lines);
     struct Spare;
-    HWND Reuse(std::vector<Spare>& pool, const PageControl& control, const std::vector<std::wstring>& lines);
+    HWND Reuse(const PageControl& control, const std::vector<std::wstring>& lines);
+    HWND Adopt(HWND window, const PageControl& control);
     // The control shows its node's state; a list box, these lines of it.
     void Show(const Control& control, std::vector<std::wstring> lines);
     // Makes the list box hold these lines, changing only the run of lines
@@ -100,8 +108,7 @@ private:
     std::vector<Spare> spares_;   // hidden, free for the next control of their kind
     std::vector<Spare> handed_;   // on screen still, free for the new page's controls
     bool refreshing_ = false;
-    std::map<HWND, std::vector<std::wstring>> listLines_;  // what each list box window holds
-    std::map<HWND, std::unique_ptr<Subclass>> subclasses_;
+    std::map<HWND, std::unique_ptr<WindowState>> states_;
 };
 
 }  // namespace html
