@@ -121,7 +121,9 @@ void CALLBACK Run(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
     auto& view = dynamic_cast<MemoryHtmlView&>(*g_dialog->View());
-    HWND window = view.Window();
+    // The whole main window is painted after each act: the page shown may be
+    // in another window than the one before.
+    HWND window = g_dialog->GetSafeHwnd();
     // On screen whatever the last start left: a hidden window paints nothing.
     g_dialog->RestoreFromTray();
     ShowWindow(g_dialog->GetSafeHwnd(), SW_SHOW);
@@ -141,7 +143,7 @@ void CALLBACK Run(HWND, UINT, UINT_PTR timer, DWORD)
             loads[p].push_back(Milliseconds(a, loaded));
             switches[p].push_back(Milliseconds(a, b));
             QueryPerformanceCounter(&c);
-            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+            RedrawWindow(view.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
             PaintNow(window);
             QueryPerformanceCounter(&d);
             repaints[p].push_back(Milliseconds(c, d));

@@ -100,22 +100,32 @@ bool MemoryHtmlView::Create(HWND parent, const RECT& area)
         return RegisterClassW(&type);
     }();
     (void)registered;
-    // A control parent: the dialog's Tab and arrow keys reach the page's controls.
-    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                              area.left, area.top, width_, area.bottom - area.top, parent, nullptr,
-                              GetModuleHandleW(nullptr), this);
+    window_ = MakeWindow(parent, area, WS_VISIBLE);
     if (!window_)
         return false;
     // Above the dialog's other children (the template's banner), which it covers.
     SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    controls_ = std::make_unique<html::PageControls>(window_, gdi_,
-                                                     [this](html::Node& node, long dispid) { Activate(node, dispid); });
     return true;
+}
+
+// The view's window, or a page's inside it: a control parent, so that the
+// dialog's Tab and arrow keys reach the page's controls.
+HWND MemoryHtmlView::MakeWindow(HWND parent, const RECT& area, DWORD style)
+{
+    return CreateWindowExW(WS_EX_CONTROLPARENT, kViewClass, L"", WS_CHILD | WS_CLIPCHILDREN | style, area.left,
+                           area.top, area.right - area.left, area.bottom - area.top, parent, nullptr,
+                           GetModuleHandleW(nullptr), this);
 }
 
 void MemoryHtmlView::Destroy()
 {
-    controls_.reset();
+    page_ = nullptr;
+    for (auto& [url, page] : pages_) {
+        page.controls.reset();
+        SetWindowLongPtrW(page.window, GWLP_USERDATA, 0);
+        DestroyWindow(page.window);
+    }
+    pages_.clear();
     if (window_) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -125,18 +135,46 @@ void MemoryHtmlView::Destroy()
     layout_ = html::PageLayout{};
 }
 
+// The window of the page at this address, made hidden the first time.
+MemoryHtmlView::PageWindow* MemoryHtmlView::PageFor(const std::wstring& url)
+{
+    if (!window_)
+        return nullptr;
+    PageWindow& page = pages_[url];
+    if (!page.window) {
+        RECT whole{};
+        GetClientRect(window_, &whole);
+        page.window = MakeWindow(window_, whole, 0);
+        if (!page.window) {
+            pages_.erase(url);
+            return nullptr;
+        }
+        page.controls = std::make_unique<html::PageControls>(
+            page.window, gdi_, [this](html::Node& node, long dispid) { Activate(node, dispid); });
+    }
+    return &page;
+}
+
+MemoryHtmlView::PageWindow* MemoryHtmlView::PageOf(HWND window)
+{
+    for (auto& [url, page] : pages_)
+        if (page.window == window)
+            return &page;
+    return nullptr;
+}
+
 HWND MemoryHtmlView::ControlOf(const std::wstring& id)
 {
     Layout();
     html::Node* node = document_ ? html::FindById(*document_, id) : nullptr;
-    return node && controls_ ? controls_->WindowOf(node) : nullptr;
+    return node && Controls() ? Controls()->WindowOf(node) : nullptr;
 }
 
 void MemoryHtmlView::BeforeReplace(const html::Node& node)
 {
-    if (controls_) {
-        controls_->Retire(node);
-        PostMessageW(window_, kReleaseRetired, 0, 0);
+    if (Controls()) {
+        Controls()->Retire(node);
+        PostMessageW(page_->window, kReleaseRetired, 0, 0);
     }
 }
 
@@ -161,18 +199,18 @@ void MemoryHtmlView::Relayout()
 {
     layoutDue_ = false;
     layout_ = document_ ? html::LayOutPage(*document_, width_, gdi_) : html::PageLayout{};
-    if (controls_)
-        controls_->Update(layout_);
-    if (window_)
-        InvalidateRect(window_, nullptr, FALSE);
+    if (Controls())
+        Controls()->Update(layout_);
+    if (Window())
+        InvalidateRect(Window(), nullptr, FALSE);
 }
 
-void MemoryHtmlView::Paint()
+void MemoryHtmlView::Paint(HWND window)
 {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window_, &ps);
+    HDC dc = BeginPaint(window, &ps);
     RECT area{};
-    GetClientRect(window_, &area);
+    GetClientRect(window, &area);
     // Drawn off screen first and put there whole: no flicker on a page switch.
     MemoryDc buffer(CreateCompatibleDC(dc));
     BitmapHandle bitmap(CreateCompatibleBitmap(dc, area.right, area.bottom));
@@ -184,7 +222,7 @@ void MemoryHtmlView::Paint()
     } else {
         gdi_.Paint(dc, area, Layout());  // no memory for the buffer: straight on screen
     }
-    EndPaint(window_, &ps);
+    EndPaint(window, &ps);
 }
 
 // A click on a drawn element: the innermost one under the pointer.
@@ -222,16 +260,16 @@ void MemoryHtmlView::FollowLink(const html::Node& target)
         events_.OnBeforeNavigate(href);  // not a page: the host hands it on
 }
 
-bool MemoryHtmlView::SetCursorFor(HWND over)
+bool MemoryHtmlView::SetCursorFor(HWND window, HWND over)
 {
     const html::Node* node = nullptr;
-    if (over == window_) {
+    if (over == window) {
         POINT at{};
         GetCursorPos(&at);
-        ScreenToClient(window_, &at);
+        ScreenToClient(window, &at);
         node = Layout().ElementAt(at);
-    } else if (controls_) {
-        node = controls_->NodeOf(over);
+    } else if (Controls()) {
+        node = Controls()->NodeOf(over);
     }
     if (!HasHandCursor(node))
         return false;
@@ -242,19 +280,23 @@ bool MemoryHtmlView::SetCursorFor(HWND over)
 LRESULT CALLBACK MemoryHtmlView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
+        // Before CreateWindowEx returns: its messages come first.
         auto* view = static_cast<MemoryHtmlView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        view->window_ = window;  // before CreateWindowEx returns: its messages come first
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
     }
     auto* self = reinterpret_cast<MemoryHtmlView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return self ? self->OnMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+    return self ? self->OnMessage(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT MemoryHtmlView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+// The view's window and the pages' take the same messages; what concerns a
+// page's controls goes to the controls of the page whose window it is.
+LRESULT MemoryHtmlView::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    PageWindow* page = PageOf(window);
+    html::PageControls* controls = page ? page->controls.get() : nullptr;
     switch (message) {
     case WM_PAINT:
-        Paint();
+        Paint(window);
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the paint covers it all
@@ -262,23 +304,23 @@ LRESULT MemoryHtmlView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnClickAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
         return 0;
     case WM_SETCURSOR:
-        if (SetCursorFor(reinterpret_cast<HWND>(wParam)))
+        if (SetCursorFor(window, reinterpret_cast<HWND>(wParam)))
             return TRUE;
         break;
     case WM_COMMAND:
-        if (controls_ && controls_->OnCommand(wParam, lParam))
+        if (controls && controls->OnCommand(wParam, lParam))
             return 0;
         break;
     case WM_DRAWITEM:
-        if (controls_ && controls_->OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam)))
+        if (controls && controls->OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam)))
             return TRUE;
         break;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
-        if (HBRUSH brush = controls_ ? controls_->OnColor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))
-                                     : nullptr)
+        if (HBRUSH brush = controls ? controls->OnColor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))
+                                    : nullptr)
             return reinterpret_cast<LRESULT>(brush);
         break;
     case kLayOutAgain:
@@ -286,13 +328,13 @@ LRESULT MemoryHtmlView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             Relayout();
         return 0;
     case kReleaseRetired:
-        if (controls_)
-            controls_->ReleaseRetired();
+        if (controls)
+            controls->ReleaseRetired();
         return 0;
     default:
         break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 std::shared_ptr<html::Node> LoadResourcePage(const std::wstring& url)
@@ -313,16 +355,31 @@ bool MemoryHtmlView::Navigate(const std::wstring& url)
     auto document = LoadResourcePage(url);
     if (!document || !events_.OnBeforeNavigate(url))
         return false;
-    if (controls_) {
-        controls_->HandOver();
-        PostMessageW(window_, kReleaseRetired, 0, 0);
+    // The page before lets its controls go: they stay where they are, for
+    // its next showing to take up again.
+    PageWindow* before = page_;
+    if (before) {
+        before->controls->HandOver();
+        PostMessageW(before->window, kReleaseRetired, 0, 0);
     }
     document_ = std::move(document);
     layoutDue_ = true;
     url_ = url;
+    page_ = PageFor(url);
     events_.OnDocumentComplete(url);
     Layout();  // the page and its fill, laid out once
+    ShowPage(before);
     return true;
+}
+
+// The page's window in place of the one before, if it is another.
+void MemoryHtmlView::ShowPage(PageWindow* before)
+{
+    if (!page_ || page_ == before)
+        return;
+    ShowWindow(page_->window, SW_SHOWNA);
+    if (before)
+        ShowWindow(before->window, SW_HIDE);
 }
 
 std::unique_ptr<IHtmlElement> MemoryHtmlView::GetElement(const std::wstring& id)

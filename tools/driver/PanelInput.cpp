@@ -84,7 +84,15 @@ HWND WaitForPanel(DWORD timeoutMs)
     return nullptr;
 }
 
-HWND PageView(HWND panel) { return FindWindowExW(panel, nullptr, L"NorvanePageView", nullptr); }
+HWND PageView(HWND panel)
+{
+    // The view holds a window for each page it has shown: the one on screen.
+    HWND view = FindWindowExW(panel, nullptr, L"NorvanePageView", nullptr);
+    for (HWND page = nullptr; view && (page = FindWindowExW(view, page, L"NorvanePageView", nullptr)) != nullptr;)
+        if (IsWindowVisible(page))
+            return page;
+    return nullptr;
+}
 
 // A screen coordinate in SendInput's absolute units (0 to 65535 across the
 // primary screen), rounded up so that the system maps it back to the pixel.

@@ -13,7 +13,7 @@ namespace panel_input {
 
 // The panel's main window, shown on screen, within the time; or null.
 HWND WaitForPanel(DWORD timeoutMs);
-// The panel's page view (the child that holds the page), or null.
+// The window of the page the panel shows, or null.
 HWND PageView(HWND panel);
 
 // A left click at a point of the window's client area.
