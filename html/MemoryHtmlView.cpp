@@ -198,10 +198,13 @@ const html::PageLayout& MemoryHtmlView::Layout()
 void MemoryHtmlView::Relayout()
 {
     layoutDue_ = false;
+    html::PageLayout before = std::move(layout_);
     layout_ = document_ ? html::LayOutPage(*document_, width_, gdi_) : html::PageLayout{};
     if (Controls())
         Controls()->Update(layout_);
-    if (Window())
+    // Most changes are a control's content (a line added to the list, the
+    // Url box filled): the page behind is painted again only if it changed.
+    if (Window() && !html::DrawsAlike(before, layout_))
         InvalidateRect(Window(), nullptr, FALSE);
 }
 

@@ -1,5 +1,7 @@
 #include "PageLayout.h"
 
+#include <algorithm>
+
 #include "InlineLayout.h"
 
 namespace html {
@@ -139,6 +141,19 @@ const Node* PageLayout::ElementAt(POINT at) const
         if (PtInRect(&box->rect, at))
             return box->node;
     return nullptr;
+}
+
+bool DrawsAlike(const PageLayout& a, const PageLayout& b)
+{
+    auto sameFill = [](const PageFill& x, const PageFill& y) {
+        return EqualRect(&x.rect, &y.rect) && x.color == y.color;
+    };
+    auto sameText = [](const PageText& x, const PageText& y) {
+        return x.text == y.text && EqualRect(&x.rect, &y.rect) && x.font == y.font && x.color == y.color;
+    };
+    return a.background == b.background && a.extent.cx == b.extent.cx && a.extent.cy == b.extent.cy &&
+           std::equal(a.fills.begin(), a.fills.end(), b.fills.begin(), b.fills.end(), sameFill) &&
+           std::equal(a.texts.begin(), a.texts.end(), b.texts.begin(), b.texts.end(), sameText);
 }
 
 PageLayout LayOutPage(Node& document, int width, TextMeasure& measure)

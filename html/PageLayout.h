@@ -25,6 +25,10 @@ struct FontSpec {
     {
         return std::tie(face, pixels, bold, underline) < std::tie(o.face, o.pixels, o.bold, o.underline);
     }
+    bool operator==(const FontSpec& o) const
+    {
+        return std::tie(face, pixels, bold, underline) == std::tie(o.face, o.pixels, o.bold, o.underline);
+    }
 };
 
 struct FontMetrics {
@@ -93,5 +97,9 @@ COLORREF ParseColor(const std::wstring& text, COLORREF fallback);
 std::wstring StyleValue(const Node& element, const wchar_t* property);
 
 PageLayout LayOutPage(Node& document, int width, TextMeasure& measure);
+
+// True when the two layouts draw the same picture behind their controls:
+// the same background, fills and texts, in the same places.
+bool DrawsAlike(const PageLayout& a, const PageLayout& b);
 
 }  // namespace html
