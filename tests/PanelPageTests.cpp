@@ -340,9 +340,13 @@ TEST_F(PageTest, OptionsShowTheRegistryAsItIsAtLoad)
         EXPECT_FALSE(Checked(L"chkRunStartUp")) << "empty data is off";
         SetString(kRoot, kRun, "Norvane", "C:\\Other\\program.exe");
         SetDword(kRoot, kKey, "RemoveHistory", 0);
+        Page().Click(L"Statistics");
         Page().Click(L"Options");
         EXPECT_TRUE(Checked(L"chkRunStartUp")) << "any text is on";
         EXPECT_FALSE(Checked(L"chkRemoveHistory")) << "each load reads anew";
+        // The boxes' windows, kept while Statistics showed, say the same.
+        EXPECT_EQ(BST_CHECKED, SendMessageW(View().ControlOf(L"chkRunStartUp"), BM_GETCHECK, 0, 0));
+        EXPECT_EQ(BST_UNCHECKED, SendMessageW(View().ControlOf(L"chkRemoveHistory"), BM_GETCHECK, 0, 0));
     });
 }
 
@@ -558,6 +562,7 @@ TEST_F(WhiteListPageTest, SwitchingPageDiscardsUnsavedChanges)
         Page().Click(L"Statistics");
         Page().Click(L"WhiteList");
         EXPECT_EQ(Texts{"kept"}, Shown());
+        EXPECT_EQ(std::make_pair(Texts{"kept"}, -1), OnScreen()) << "the list box kept from before, as loaded anew";
     });
 }
 
