@@ -103,4 +103,28 @@ TEST_F(LayoutRuleTest, ARuleIsCentredWithHalfALineAboveAndBelow)
     EXPECT_EQ(20, layout.texts[0].rect.top) << "the text after the rule's lower margin";
 }
 
+TEST_F(LayoutRuleTest, TextWrapsAtTheWidthOfItsCell)
+{
+    LayOut(L"<table width=60 cellpadding=0 cellspacing=0><tr><td id=cell>one two three four</td></tr></table>");
+    EXPECT_EQ(Corners(0, 0, 60, 26), Box(L"cell")) << "one two / three four";
+}
+
+TEST_F(LayoutRuleTest, ANowrapCellWidensItsTable)
+{
+    LayOut(L"<table width=60 cellpadding=0 cellspacing=0><tr><td id=cell nowrap>one two three</td></tr></table>");
+    EXPECT_EQ(Corners(0, 0, 78, 13), Box(L"cell"));
+}
+
+// A cell's own valign first, then its row's, then the middle.
+TEST_F(LayoutRuleTest, ACellsValignBeatsItsRowsAndARowsBottomIsKept)
+{
+    LayOut(L"<table cellpadding=0 cellspacing=0>"
+           L"<tr valign=top><td valign=middle><font id=own>x</font></td><td height=100>y</td></tr>"
+           L"<tr valign=bottom><td><font id=row>x</font></td><td height=100>y</td></tr>"
+           L"<tr><td height=100><font id=none>x</font></td></tr></table>");
+    EXPECT_EQ(Corners(0, 43, 6, 56), Box(L"own")) << "the cell's middle over its row's top";
+    EXPECT_EQ(Corners(0, 187, 6, 200), Box(L"row")) << "the row's bottom";
+    EXPECT_EQ(Corners(0, 243, 6, 256), Box(L"none")) << "the middle";
+}
+
 }  // namespace

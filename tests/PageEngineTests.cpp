@@ -199,37 +199,6 @@ TEST_F(LayoutTest, AChangedInnerHtmlMovesWhatFollowsIt)
     EXPECT_EQ(325, Width(*list));
 }
 
-TEST_F(LayoutTest, TextWrapsInItsCellAndNowrapKeepsItOnOneLine)
-{
-    auto page = std::make_shared<html::Node>();
-    html::SetInnerHtml(*page, L"<body leftmargin=0 topmargin=0><table width=60 cellpadding=0 cellspacing=0><tr>"
-                              L"<td id=wrap>one two three four</td></tr><tr><td id=keep nowrap>one two three"
-                              L"</td></tr></table></body>");
-    const html::PageLayout layout = LayOut(*page);
-    const RECT wrapped = BoxOfNode(layout, html::FindById(*page, L"wrap"));
-    const RECT kept = BoxOfNode(layout, html::FindById(*page, L"keep"));
-    EXPECT_GT(Height(wrapped), Height(kept)) << "several lines against one";
-    EXPECT_GT(Width(kept), 60) << "the nowrap cell widens its table";
-}
-
-// A cell's own valign first, then its row's, then the middle.
-TEST_F(LayoutTest, ACellsValignBeatsItsRowsAndARowsBottomIsKept)
-{
-    auto page = std::make_shared<html::Node>();
-    html::SetInnerHtml(*page, L"<body leftmargin=0 topmargin=0><table cellpadding=0 cellspacing=0>"
-                              L"<tr valign=top><td valign=middle><font id=own>x</font></td>"
-                              L"<td height=100>y</td></tr>"
-                              L"<tr valign=bottom><td><font id=row>x</font></td><td height=100>y</td></tr>"
-                              L"<tr><td height=100><font id=none>x</font></td></tr></table></body>");
-    const html::PageLayout layout = LayOut(*page);
-    const auto own = layout.BoxOf(L"own"), row = layout.BoxOf(L"row"), none = layout.BoxOf(L"none");
-    ASSERT_TRUE(own && row && none);
-    const int text = Height(*own);
-    EXPECT_EQ((100 - text) / 2, own->top) << "the cell's middle over its row's top";
-    EXPECT_EQ(100 + 100 - text, row->top) << "the row's bottom";
-    EXPECT_EQ(200 + (100 - text) / 2, none->top) << "the middle";
-}
-
 // ---- Drawn in the main window ------------------------------------------
 
 class PictureTest : public ::testing::Test {
