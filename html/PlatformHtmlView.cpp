@@ -82,7 +82,7 @@ private:
 // reference count is the site's, and any interface but its own is the
 // site's to answer. It hands each event's source element to the view's
 // events.
-class DocumentEvents : public IDispatch {
+class DocumentEvents : public EventDispatch {
 public:
     DocumentEvents(IUnknown& site, IHtmlViewEvents& events) : site_(site), events_(events) {}
     virtual ~DocumentEvents() = default;
@@ -98,13 +98,6 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return site_.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return site_.Release(); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override
     {
@@ -139,7 +132,7 @@ class PlatformHtmlSite : public IOleClientSite,
                          public IOleInPlaceSite,
                          public IOleInPlaceFrame,
                          public IDocHostUIHandler,
-                         public IDispatch,
+                         public EventDispatch,
                          public RefCounted<PlatformHtmlSite> {
 public:
     PlatformHtmlSite(IHtmlViewEvents& events, HWND parent, const RECT& area)
@@ -370,13 +363,6 @@ public:
 
     // IDispatch: DWebBrowserEvents2, and the ambient properties of the site,
     // of which none is ours to answer.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override
     {

@@ -2,6 +2,7 @@
 // What the small COM objects of this code share: the QueryInterface of an
 // object that is one interface, and a reference count for objects made with
 // new (std::nothrow) that delete themselves at the last Release.
+#include <oaidl.h>
 #include <unknwn.h>
 
 // QueryInterface for an object that answers only IUnknown and its own
@@ -18,6 +19,21 @@ HRESULT QueryOwnInterface(Interface* self, REFIID own, REFIID iid, void** out)
     self->AddRef();
     return S_OK;
 }
+
+// An IDispatch that is only ever invoked (an event sink): no type
+// information, no names.
+class EventDispatch : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+};
 
 // One reference count, on the object's own thread.
 template <typename Self>
