@@ -391,13 +391,6 @@ HWND PageControls::WindowOf(const Node* node) const
     return nullptr;
 }
 
-void PageControls::Refresh(const Node* node)
-{
-    for (const Control& control : controls_)
-        if (control.node == node)
-            Show(control, control.kind == ControlKind::ListBox ? LinesOf(*control.node) : std::vector<std::wstring>());
-}
-
 bool PageControls::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     Control* control = Find(reinterpret_cast<HWND>(lParam));

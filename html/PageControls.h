@@ -1,10 +1,12 @@
 #pragma once
-// The form controls of a laid-out page as native child windows of the view:
-// check boxes, buttons in the page's own colours, list boxes and text boxes,
-// created in page order so that Tab and Shift+Tab follow it. The page's
-// nodes hold the state: what a person changes in a control is written back
-// to its node at once (CHECKED, value, selected), so the mark-up reads what
-// the screen shows.
+// The form controls of a laid-out page as native child windows of the
+// page's window: check boxes, buttons in the page's own colours, list boxes
+// and text boxes, in page order so that Tab and Shift+Tab follow it. The
+// page's nodes hold the state: what a person changes in a control is written
+// back to its node at once (CHECKED, value, selected), so the mark-up reads
+// what the screen shows. Windows are reused wherever they fit, and each
+// remembers how it was last shown, so that a page laid out again, or loaded
+// again, moves, shows and fills only what changed.
 #include <windows.h>
 
 #include <functional>
@@ -37,18 +39,15 @@ public:
     // that may be running in one of them has returned (a page switch then
     // creates no windows).
     void Retire(const Node& subtree);
-    void RetireAll();
     void ReleaseRetired();
-    // A new page comes: its controls take over the windows of the page
-    // before where they can, left on screen (hiding and showing them again
-    // is most of what a page switch costs); the rest is retired at the next
-    // Update.
+    // The page is loaded anew (its document is replaced): the windows let
+    // go of their nodes and stay where they are, for the next Update to
+    // take up where they fit (hiding and showing them again is most of what
+    // a page switch costs); the rest is retired then.
     void HandOver();
 
     Node* NodeOf(HWND window) const;
     HWND WindowOf(const Node* node) const;
-    // The control shows its node's state again (after code changed it).
-    void Refresh(const Node* node);
 
     // Messages of the parent for its controls; true when handled.
     bool OnCommand(WPARAM wParam, LPARAM lParam);
@@ -78,6 +77,7 @@ private:
         std::vector<std::wstring> lines;  // a list box's
     };
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void RetireAll();
     static WindowState* StateOf(HWND window);
     static bool Busy(HWND window);
     static std::wstring WindowText(HWND window);
