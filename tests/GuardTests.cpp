@@ -489,6 +489,12 @@ protected:
         Switch("RemoveCache");
         Switch("RemoveCookies");
     }
+    void TearDown() override
+    {
+        WinInet() = wininet_;  // a test may count the cache walks
+        GuardTest::TearDown();
+    }
+    const WinInetApi wininet_ = WinInet();
     // A page loads as in the browser: the page itself is cached with its
     // response, before NavigateComplete2; its image and the cookie its
     // script sets come after it.
@@ -594,7 +600,6 @@ TEST_F(LeavingTest, LeavingAPageWithFiveFramesWalksEachStoreOnce)
     for (int n = 1; n <= 5; ++n)
         frames.push_back("http://" + cache_.Host("frame" + std::to_string(n)) + "/f.html");
     Load("http://" + cache_.Host("page") + "/", frames);
-    const WinInetApi saved = WinInet();
     WinInet().FindFirst = &CountedFindFirst;
     const std::string next = "http://" + cache_.Host("next") + "/";
     g_cacheWalks = 0;
@@ -603,7 +608,6 @@ TEST_F(LeavingTest, LeavingAPageWithFiveFramesWalksEachStoreOnce)
     g_cacheWalks = 0;
     browser_->FireNavigateComplete2(Wide(next));  // one domain
     const int onePass = g_cacheWalks;
-    WinInet() = saved;
     EXPECT_GT(onePass, 0);
     EXPECT_EQ(onePass, leaving);
     for (const auto& frame : frames)

@@ -251,13 +251,20 @@ TEST_F(HostTest, KeysReachTheControlFirstAndWhatItRefusesReachesTheDialog)
 
 TEST_F(HostTest, FocusGoesIntoThePageWhenTheWindowComesBackFromTheTray)
 {
+    HWND page = nullptr, focus = nullptr, active = nullptr;
     Run({OnPage(IDR_HTML_OPTIONS), Do([&] {
              Control().Click(L"btnDone");
              EXPECT_FALSE(IsWindowVisible(dialog_->GetSafeHwnd()));
              SetFocus(nullptr);
              dialog_->RestoreFromTray();
          }),
-         [&] { return IsWindowVisible(dialog_->GetSafeHwnd()) && GetFocus() == Control().Window(); }});
+         [&] {
+             page = Control().Window();
+             focus = GetFocus();
+             active = GetActiveWindow();
+             return IsWindowVisible(dialog_->GetSafeHwnd()) && focus == page;
+         }});
+    EXPECT_EQ(page, focus) << "the focus last seen; the active window was " << active;
 }
 
 TEST_F(HostTest, AHundredPageSwitchesAndTheEndLeaveNothingBehind)
