@@ -136,10 +136,7 @@ private:
         while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != L'>' && s_[pos_] != L'/' &&
                s_[pos_] != L'=')
             ++pos_;
-        std::wstring name = s_.substr(start, pos_ - start);
-        for (auto& c : name)
-            c = ToLower(c);
-        return name;
+        return Lower(s_.substr(start, pos_ - start));
     }
 
     void SkipSpace()

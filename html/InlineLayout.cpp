@@ -199,8 +199,8 @@ MinMax InlineLayout::Widths(const std::vector<Item>& items)
 // ---- Lines -------------------------------------------------------------------
 
 // A rule: its width (per cent of the line by default), its size in pixels,
-// half a line of margin above and below, centred. The rectangle it takes,
-// margins included, and where it is drawn.
+// half a line of margin above and below, centred: the rectangle it is
+// drawn in, from the flow's left edge.
 RECT InlineLayout::Rule(const Item& rule, int top, int available)
 {
     const int margin = rule.style.font.pixels / 2;
