@@ -82,20 +82,20 @@ void LeaveWebsiteData(bool leave)
 int ListStores()
 {
     int listed = 0;
-    const auto list = [&](const std::string& folder, auto& self, int depth) -> void {
-        WIN32_FIND_DATAA found{};
-        HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    const auto list = [&](const std::wstring& folder, auto& self, int depth) -> void {
+        WIN32_FIND_DATAW found{};
+        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
         if (find == INVALID_HANDLE_VALUE)
             return;
         do {
             ++listed;
-            if (depth > 0 && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
-                self(folder + "\\" + found.cFileName, self, depth - 1);
-        } while (FindNextFileA(find, &found));
+            if (depth > 0 && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != L'.')
+                self(folder + L"\\" + found.cFileName, self, depth - 1);
+        } while (FindNextFileW(find, &found));
         FindClose(find);
     };
     for (const auto& store : WebsiteStores())
-        list(store.folder, list, store.layout == StoreLayout::SiteFolders ? 0 : 1);
+        list(store.base + L"\\" + store.below, list, store.layout == StoreLayout::SiteFolders ? 0 : 1);
     return listed;
 }
 

@@ -4,84 +4,73 @@
 #include <shlobj.h>
 #include <wininet.h>
 
-#include "AnsiText.h"
+#include "PinnedFolder.h"
 #include "ProfileFolders.h"
 #include "UrlCacheEnum.h"
 #include "WinInetApi.h"
 
 namespace {
 
-bool IsDotName(const char* name) { return lstrcmpA(name, ".") == 0 || lstrcmpA(name, "..") == 0; }
-
-// Calls visit(name, attributes) for each entry of a folder but "." and "..",
-// and never for a name whose path would not fit the ANSI calls.
-template <typename Visit>
-void ListFolder(const std::string& folder, Visit visit)
-{
-    WIN32_FIND_DATAA found{};
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!IsDotName(found.cFileName) && folder.size() + 1 + lstrlenA(found.cFileName) < MAX_PATH)
-            visit(std::string(found.cFileName), found.dwFileAttributes);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-}
-
 bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
-// Removes a file the rule removes; one in use stays for the next pass.
-void RemoveFile(const std::string& path, DWORD attributes)
-{
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    DeleteFileA(path.c_str());
-}
+// A plug-in's site folder is a few levels deep; a deeper tree is nobody's
+// data the browser made, and walking it would only spend the thread's stack.
+const int kDeepestSiteFolder = 16;
 
-// Empties and removes a site's folder. A reparse point inside is neither
-// followed nor removed, so what it points to is never touched (the folder
-// then stays, not empty).
-void RemoveSiteFolder(const std::string& folder)
+// Empties and removes a site's folder. A link inside is neither followed nor
+// removed, so what it points to is never touched (the folder then stays,
+// not empty).
+void RemoveSiteFolder(const PinnedFolder& parent, const std::wstring& name, const CPassDeadline& deadline,
+                      int depth = 0)
 {
-    ListFolder(folder, [&](const std::string& name, DWORD attributes) {
-        const std::string path = folder + "\\" + name;
-        if (IsLink(attributes))
-            return;
-        if (IsFolder(attributes))
-            RemoveSiteFolder(path);
-        else
-            RemoveFile(path, attributes);
+    auto folder = parent.OpenChild(name, true);
+    if (!folder)
+        return;
+    folder->List([&](const std::wstring& entry, DWORD attributes) {
+        if (deadline.Passed())
+            return false;
+        if (!IsFolder(attributes))
+            folder->RemoveFile(entry);
+        else if (!IsLink(attributes) && depth < kDeepestSiteFolder)
+            RemoveSiteFolder(*folder, entry, deadline, depth + 1);
+        return true;
     });
-    RemoveDirectoryA(folder.c_str());
+    folder->RemoveWhenEmpty();
 }
 
-void CleanSiteFiles(const std::string& folder, const CCleaningRule& rule, bool descend)
+void CleanSiteFiles(const PinnedFolder& folder, const CCleaningRule& rule, bool descend, const CPassDeadline& deadline)
 {
-    ListFolder(folder, [&](const std::string& name, DWORD attributes) {
-        const std::string path = folder + "\\" + name;
-        if (IsLink(attributes))
-            return;
+    folder.List([&](const std::wstring& name, DWORD attributes) {
+        if (deadline.Passed())
+            return false;
         if (!IsFolder(attributes)) {
-            if (rule.Removes(name))
-                RemoveFile(path, attributes);
-        } else if (descend) {
-            CleanSiteFiles(path, rule, false);  // the browser's randomly named sub-folders
+            if (rule.RemovesName(name))
+                folder.RemoveFile(name);
+        } else if (descend && !IsLink(attributes)) {
+            // the browser's randomly named sub-folders
+            if (const auto inner = folder.OpenChild(name))
+                CleanSiteFiles(*inner, rule, false, deadline);
         }
+        return true;
     });
 }
 
-void CleanSiteFolders(const std::string& folder, const CCleaningRule& rule, bool descend)
+void CleanSiteFolders(const PinnedFolder& folder, const CCleaningRule& rule, bool descend,
+                      const CPassDeadline& deadline)
 {
-    ListFolder(folder, [&](const std::string& name, DWORD attributes) {
+    folder.List([&](const std::wstring& name, DWORD attributes) {
+        if (deadline.Passed())
+            return false;
         if (!IsFolder(attributes) || IsLink(attributes))
-            return;
-        const std::string path = folder + "\\" + name;
-        if (descend)
-            CleanSiteFolders(path, rule, false);
-        else if (rule.Removes(name))
-            RemoveSiteFolder(path);
+            return true;
+        if (descend) {
+            if (const auto inner = folder.OpenChild(name))
+                CleanSiteFolders(*inner, rule, false, deadline);
+        } else if (rule.RemovesName(name)) {
+            RemoveSiteFolder(folder, name, deadline);
+        }
+        return true;
     });
 }
 
@@ -131,15 +120,22 @@ std::vector<std::string> WebsiteDataPrefixes()
     return prefixes;
 }
 
-void CleanIndexedEntries(const CCleaningRule& rule)
+void CleanIndexedEntries(const CCleaningRule& rule, const CPassDeadline& deadline)
 {
     for (const auto& prefix : WebsiteDataPrefixes()) {
         CUrlCacheEnum walk;
-        for (auto* entry = walk.FindFirst(prefix.c_str()); entry; entry = walk.FindNext()) {
+        for (auto* entry = walk.FindFirst(prefix.c_str()); entry && !deadline.Passed(); entry = walk.FindNext()) {
             if (entry->lpszSourceUrlName && rule.Removes(entry->lpszSourceUrlName))
                 WinInet().DeleteEntry(entry->lpszSourceUrlName);
         }
     }
+}
+
+// Whether path lies inside folder ("C:\Users\me" holds "C:\Users\me\AppData").
+bool LiesIn(const std::wstring& path, const std::wstring& folder)
+{
+    return !folder.empty() && path.size() > folder.size() + 1 && path[folder.size()] == L'\\' &&
+           lstrcmpiW(path.substr(0, folder.size()).c_str(), folder.c_str()) == 0;
 }
 
 }  // namespace
@@ -147,41 +143,53 @@ void CleanIndexedEntries(const CCleaningRule& rule)
 std::vector<WebsiteStore> WebsiteStores()
 {
     std::vector<WebsiteStore> stores;
-    const auto add = [&](const std::string& base, const char* below, StoreLayout layout) {
-        if (!base.empty())
-            stores.push_back(WebsiteStore{base + below, layout});
+    const std::wstring profile = ShellFolderPathW(CSIDL_PROFILE);
+    // Checked from the profile folder down where the store lies in it; a
+    // folder redirected elsewhere is checked from the shell's folder down.
+    const auto add = [&](const std::wstring& base, const wchar_t* below, StoreLayout layout) {
+        if (base.empty())
+            return;
+        if (LiesIn(base, profile))
+            stores.push_back(WebsiteStore{profile, base.substr(profile.size() + 1) + below, layout});
+        else
+            stores.push_back(WebsiteStore{base, below, layout});
     };
-    const std::string local = ShellFolderPath(CSIDL_LOCAL_APPDATA), roaming = ShellFolderPath(CSIDL_APPDATA);
-    const std::string low = LocalLowFolderPath();
+    const std::wstring local = ShellFolderPathW(CSIDL_LOCAL_APPDATA), roaming = ShellFolderPathW(CSIDL_APPDATA);
+    const std::wstring low = LocalLowFolderPathW();
     // DOM storage: the local profile (Internet Explorer 8 and later outside
     // Protected Mode, and Wine's own engine), and the low-integrity one.
-    for (const std::string& base : {local, low})
-        add(base, "\\Microsoft\\Internet Explorer\\DOMStore", StoreLayout::SiteFiles);
+    for (const std::wstring& base : {local, low})
+        add(base, L"\\Microsoft\\Internet Explorer\\DOMStore", StoreLayout::SiteFiles);
     // userData: the roaming profile, its Low folder under Protected Mode.
-    add(roaming, "\\Microsoft\\Internet Explorer\\UserData", StoreLayout::SiteFiles);
-    add(roaming, "\\Microsoft\\Internet Explorer\\UserData\\Low", StoreLayout::SiteFiles);
+    add(roaming, L"\\Microsoft\\Internet Explorer\\UserData", StoreLayout::SiteFiles);
+    add(roaming, L"\\Microsoft\\Internet Explorer\\UserData\\Low", StoreLayout::SiteFiles);
     // The plug-in's shared objects and per-site settings: the roaming
     // profile, and the low-integrity one under Protected Mode.
-    for (const std::string& base : {roaming, low}) {
-        add(base, "\\Macromedia\\Flash Player\\#SharedObjects", StoreLayout::SiteFoldersInSubfolders);
-        add(base, "\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys", StoreLayout::SiteFolders);
+    for (const std::wstring& base : {roaming, low}) {
+        add(base, L"\\Macromedia\\Flash Player\\#SharedObjects", StoreLayout::SiteFoldersInSubfolders);
+        add(base, L"\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys", StoreLayout::SiteFolders);
     }
     return stores;
 }
 
-void CleanWebsiteData(const CCleaningRule& rule, const std::vector<WebsiteStore>& stores)
+void CleanWebsiteData(const CCleaningRule& rule, const CPassDeadline& deadline, const std::vector<WebsiteStore>& stores)
 {
-    CleanIndexedEntries(rule);
+    CleanIndexedEntries(rule, deadline);
     for (const auto& store : stores) {
+        if (deadline.Passed())
+            return;
+        const auto folder = PinnedFolder::OpenPath(store.base, store.below);
+        if (!folder)
+            continue;
         switch (store.layout) {
         case StoreLayout::SiteFiles:
-            CleanSiteFiles(store.folder, rule, true);
+            CleanSiteFiles(*folder, rule, true, deadline);
             break;
         case StoreLayout::SiteFoldersInSubfolders:
-            CleanSiteFolders(store.folder, rule, true);
+            CleanSiteFolders(*folder, rule, true, deadline);
             break;
         case StoreLayout::SiteFolders:
-            CleanSiteFolders(store.folder, rule, false);
+            CleanSiteFolders(*folder, rule, false, deadline);
             break;
         }
     }

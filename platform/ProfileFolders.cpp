@@ -5,13 +5,24 @@
 
 #include "AnsiText.h"
 
-std::string ShellFolderPath(int csidl)
+namespace {
+
+// A name the code page cannot write comes back with '?': no such folder.
+std::string InCodePage(const std::wstring& path)
 {
-    char path[MAX_PATH] = {};
-    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : "";
+    const std::string ansi = ansi::ToAnsi(path.c_str());
+    return ansi.find('?') == std::string::npos ? ansi : std::string();
 }
 
-std::string LocalLowFolderPath()
+}  // namespace
+
+std::wstring ShellFolderPathW(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"";
+}
+
+std::wstring LocalLowFolderPathW()
 {
     // Looked up by name: Windows XP has neither the call nor the folder.
     using KnownFolderPathFn = HRESULT(WINAPI*)(REFGUID, DWORD, HANDLE, PWSTR*);
@@ -22,9 +33,12 @@ std::string LocalLowFolderPath()
                                  : nullptr;
     PWSTR wide = nullptr;
     if (!knownFolderPath || FAILED(knownFolderPath(kLocalAppDataLow, 0, nullptr, &wide)) || !wide)
-        return std::string();
-    std::string path = ansi::ToAnsi(wide);
+        return std::wstring();
+    std::wstring path = wide;
     CoTaskMemFree(wide);
-    // A name the code page cannot write comes back with '?': no such folder.
-    return path.find('?') == std::string::npos ? path : std::string();
+    return path;
 }
+
+std::string ShellFolderPath(int csidl) { return InCodePage(ShellFolderPathW(csidl)); }
+
+std::string LocalLowFolderPath() { return InCodePage(LocalLowFolderPathW()); }

@@ -6,8 +6,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "PinnedFolder.h"
 #include "ProfileFolders.h"
 #include "TempDir.h"
+#include "UnixCommand.h"
 #include "WebsiteDataCleaner.h"
 
 namespace {
@@ -20,7 +22,7 @@ void MakeFolders(const std::string& path)
 }
 
 class WebsiteDataTest : public ::testing::Test {
-protected:
+public:
     // What a site leaves in each store, in each of its layouts.
     std::vector<std::string> Leave(const std::string& host)
     {
@@ -38,13 +40,20 @@ protected:
         }
         return files;
     }
+    // The test's folder stands for the profile folder.
     std::vector<WebsiteStore> Stores() const
     {
-        return {{DomStore(), StoreLayout::SiteFiles},
-                {UserData(), StoreLayout::SiteFiles},
-                {UserData() + "\\Low", StoreLayout::SiteFiles},
-                {Shared(), StoreLayout::SiteFoldersInSubfolders},
-                {Settings(), StoreLayout::SiteFolders}};
+        const auto store = [&](const char* below, StoreLayout layout) {
+            const std::string text = below;
+            return WebsiteStore{Wide(dir_.Path()), Wide(text), layout};
+        };
+        return {store(kDomStore, StoreLayout::SiteFiles), store(kUserData, StoreLayout::SiteFiles),
+                store(kUserDataLow, StoreLayout::SiteFiles), store(kShared, StoreLayout::SiteFoldersInSubfolders),
+                store(kSettings, StoreLayout::SiteFolders)};
+    }
+    void Clean(const CCleaningRule& rule, const CPassDeadline& deadline = CPassDeadline())
+    {
+        CleanWebsiteData(rule, deadline, Stores());
     }
     static int Present(const std::vector<std::string>& files)
     {
@@ -53,13 +62,17 @@ protected:
             present += FileExists(file) ? 1 : 0;
         return present;
     }
-    std::string DomStore() const { return dir_.File("Local\\Microsoft\\Internet Explorer\\DOMStore"); }
-    std::string UserData() const { return dir_.File("Roaming\\Microsoft\\Internet Explorer\\UserData"); }
-    std::string Shared() const { return dir_.File("Roaming\\Macromedia\\Flash Player\\#SharedObjects"); }
-    std::string Settings() const
-    {
-        return dir_.File("Roaming\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys");
-    }
+    static std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+    static constexpr const char* kDomStore = "Local\\Microsoft\\Internet Explorer\\DOMStore";
+    static constexpr const char* kUserData = "Roaming\\Microsoft\\Internet Explorer\\UserData";
+    static constexpr const char* kUserDataLow = "Roaming\\Microsoft\\Internet Explorer\\UserData\\Low";
+    static constexpr const char* kShared = "LocalLow\\Macromedia\\Flash Player\\#SharedObjects";
+    static constexpr const char* kSettings =
+        "LocalLow\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys";
+    std::string DomStore() const { return dir_.File(kDomStore); }
+    std::string UserData() const { return dir_.File(kUserData); }
+    std::string Shared() const { return dir_.File(kShared); }
+    std::string Settings() const { return dir_.File(kSettings); }
 
     TempDir dir_;
 };
@@ -70,7 +83,7 @@ TEST_F(WebsiteDataTest, TheCleanedDomainLosesAllItsDataAndEveryOtherSiteKeepsIts
     const auto longer = Leave("bigexample.com");  // holds the domain: gone, as its cookies would be
     const auto other = Leave("example.org");
     const auto kept = Leave("keep.example.com");  // white-listed
-    CleanWebsiteData(CCleaningRule(std::vector<std::string>{"example.com"}, {"keep.example.com"}), Stores());
+    Clean(CCleaningRule(std::vector<std::string>{"example.com"}, {"keep.example.com"}));
     EXPECT_EQ(0, Present(cleaned));
     EXPECT_EQ(0, Present(longer));
     EXPECT_EQ(6, Present(other));
@@ -92,7 +105,7 @@ TEST_F(WebsiteDataTest, NothingOutsideTheStoresOwnDepthIsTouched)
         MakeFolders(file.substr(0, file.rfind('\\')));
         WriteBytes(file, "data");
     }
-    CleanWebsiteData(CCleaningRule("example.com"), Stores());
+    Clean(CCleaningRule("example.com"));
     EXPECT_EQ(4, Present(outside));
 }
 
@@ -101,10 +114,10 @@ TEST_F(WebsiteDataTest, AFileInUseIsPassedOverAndGoesAtTheNextPass)
     const auto files = Leave("example.com");
     HANDLE held = CreateFileA(files[1].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    CleanWebsiteData(CCleaningRule("example.com"), Stores());
+    Clean(CCleaningRule("example.com"));
     EXPECT_EQ(1, Present(files)) << "only the file in use stays";
     CloseHandle(held);
-    CleanWebsiteData(CCleaningRule("example.com"), Stores());
+    Clean(CCleaningRule("example.com"));
     EXPECT_EQ(0, Present(files));
 }
 
@@ -117,10 +130,150 @@ TEST_F(WebsiteDataTest, ReadOnlyAndOddlyNamedFilesFollowTheRule)
     for (const auto& file : {readOnly, dots, dbcs})
         WriteBytes(file, "data");
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    CleanWebsiteData(CCleaningRule("example.com"), Stores());
+    Clean(CCleaningRule("example.com"));
     EXPECT_FALSE(FileExists(readOnly));
     EXPECT_FALSE(FileExists(dots));
     EXPECT_FALSE(FileExists(dbcs));
+}
+
+// ---- Attacks from a page or a low-integrity process ----------------------
+
+// A user's own files outside every store, which no pass may ever touch.
+class OutsideTheStoresTest : public WebsiteDataTest {
+public:
+    std::vector<std::string> Victim(const std::string& name)
+    {
+        const std::string folder = dir_.File(name);
+        std::vector<std::string> files = {folder + "\\Projects\\thesis.doc", folder + "\\Photos\\2019\\a.jpg",
+                                          folder + "\\o.xml", folder + "\\#o\\settings.sol"};
+        for (const auto& file : files) {
+            MakeFolders(file.substr(0, file.rfind('\\')));
+            WriteBytes(file, "mine");
+        }
+        victims_.insert(victims_.end(), files.begin(), files.end());
+        return files;
+    }
+    void Link(const std::string& link, const std::string& target)
+    {
+        MakeFolders(link.substr(0, link.rfind('\\')));
+        ASSERT_TRUE(PlantLink(link, target)) << link;
+        const DWORD attributes = GetFileAttributesA(link.c_str());
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    }
+    void ExpectAllSurvive()
+    {
+        for (const auto& file : victims_)
+            EXPECT_EQ("mine", ReadBytes(file)) << file << " outside the stores was touched";
+    }
+    std::vector<std::string> victims_;
+};
+
+// The audit's page had a frame http://o/: its domain "o" is in nearly every name.
+TEST_F(OutsideTheStoresTest, ALinkAtAStoreOnTheWayToOneOrInsideOneIsNeverFollowedNorRemoved)
+{
+    Victim("victimA");
+    Link(Settings(), dir_.File("victimA"));  // the store folder itself
+    Victim("victimB");
+    MakeFolders(dir_.File("victimB\\Internet Explorer\\UserData\\R"));
+    WriteBytes(dir_.File("victimB\\Internet Explorer\\UserData\\R\\o[1].xml"), "mine");
+    victims_.push_back(dir_.File("victimB\\Internet Explorer\\UserData\\R\\o[1].xml"));
+    Link(dir_.File("Roaming\\Microsoft"), dir_.File("victimB"));  // a folder on the way
+    Victim("victimC");
+    Link(Shared() + "\\R4ND0M99", dir_.File("victimC"));  // a sub-folder the store's layout enters
+    Victim("victimD");
+    Link(DomStore() + "\\Q7N2XK4M", dir_.File("victimD"));
+    Link(DomStore() + "\\o.xml", dir_.File("victimD\\o.xml"));  // a file the rule matches
+    Victim("victimE");
+    Link(Shared() + "\\REAL\\o", dir_.File("victimE"));  // a site folder the rule matches
+    Victim("victimF");
+    const std::string site = Shared() + "\\REAL\\o2site";
+    Link(site + "\\inner", dir_.File("victimF"));  // inside a site folder that goes
+    WriteBytes(site + "\\data.sol", "site");
+    MakeFolders(DomStore() + "\\PLAIN");
+    WriteBytes(DomStore() + "\\PLAIN\\o.example.xml", "site");
+
+    Clean(CCleaningRule("o"));
+    ExpectAllSurvive();
+    EXPECT_FALSE(FileExists(site + "\\data.sol")) << "the stores are still cleaned";
+    EXPECT_FALSE(FileExists(DomStore() + "\\PLAIN\\o.example.xml"));
+    EXPECT_TRUE(FileExists(Shared() + "\\REAL\\o")) << "a link is not removed either";
+    EXPECT_TRUE(FileExists(DomStore() + "\\o.xml"));
+}
+
+// Another process swaps a folder the walk has listed but not yet entered
+// for a link, timed at the walk's first delete.
+TEST_F(OutsideTheStoresTest, AFolderSwappedForALinkDuringTheWalkIsNotEntered)
+{
+    Victim("victim");
+    for (const char* name : {"\\#o.a", "\\#o.b"}) {
+        MakeFolders(Settings() + name);
+        WriteBytes(Settings() + name + "\\x.sol", "site");
+    }
+    static OutsideTheStoresTest* test;
+    static bool swapped, storeRenamed, wayRenamed;
+    test = this;
+    swapped = storeRenamed = wayRenamed = false;
+    const OpenFileApi real = OpenFiles();
+    static BOOL (*realDelete)(HANDLE);
+    realDelete = real.Delete;
+    OpenFiles().Delete = [](HANDLE file) -> BOOL {
+        if (!swapped) {
+            swapped = true;
+            for (const char* name : {"\\#o.a", "\\#o.b"}) {
+                const std::string folder = test->Settings() + name;
+                if (MoveFileA(folder.c_str(), (folder + ".moved").c_str()))
+                    PlantLink(folder, test->dir_.File("victim"));
+            }
+            const std::string store = test->Settings(), way = store.substr(0, store.rfind('\\'));
+            storeRenamed = MoveFileA(store.c_str(), (store + "2").c_str()) != 0;
+            wayRenamed = MoveFileA(way.c_str(), (way + "2").c_str()) != 0;
+        }
+        return realDelete(file);
+    };
+    Clean(CCleaningRule("o"));
+    OpenFiles() = real;
+    ASSERT_TRUE(swapped);
+    EXPECT_FALSE(storeRenamed) << "the store folder is pinned while the walk is in it";
+    EXPECT_FALSE(wayRenamed) << "so is every folder on the way to it";
+    ExpectAllSurvive();
+    const bool aSwapped = FileExists(Settings() + "\\#o.a.moved");
+    EXPECT_NE(aSwapped, FileExists(Settings() + "\\#o.b.moved")) << "the folder being walked cannot be moved";
+    EXPECT_FALSE(FileExists(Settings() + (aSwapped ? "\\#o.b" : "\\#o.a"))) << "the first folder went";
+}
+
+// In code page 1252 the best-fit conversion turns U+FF3C into "\" and U+FF0E
+// into ".": names like these once became paths out of the store.
+TEST_F(OutsideTheStoresTest, NamesAreNeverConvertedSoNoneClimbsOutOfItsStore)
+{
+    const auto victim = Victim("victim");
+    const std::wstring up = L"\xFF3C\xFF0E\xFF0E";
+    std::wstring domFile = L"evil.test", siteFolder = L"#evil.test";
+    for (int i = 0; i < 6; ++i)
+        domFile += up;  // to the test's folder from the browser's sub-folder
+    for (int i = 0; i < 8; ++i)
+        siteFolder += up;  // to the test's folder from the plug-in's store
+    domFile += L"\xFF3Cvictim\xFF3Co.xml";
+    siteFolder += L"\xFF3Cvictim\xFF3CProjects";
+    MakeFolders(DomStore() + "\\Q7N2XK4M");
+    MakeFolders(Settings());
+    const std::wstring domPath = Wide(DomStore() + "\\Q7N2XK4M\\") + domFile;
+    const std::wstring sitePath = Wide(Settings() + "\\") + siteFolder;
+    CloseHandle(CreateFileW(domPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(CreateDirectoryW(sitePath.c_str(), nullptr));
+    CloseHandle(CreateFileW((sitePath + L"\\x.sol").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(domPath.c_str()));
+
+    Clean(CCleaningRule("evil.test"));
+    ExpectAllSurvive();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(domPath.c_str())) << "the store's own item goes";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(sitePath.c_str()));
+}
+
+TEST_F(WebsiteDataTest, AWalkPastItsDeadlineRemovesNothingMore)
+{
+    const auto files = Leave("example.com");
+    Clean(CCleaningRule("example.com"), CPassDeadline::In(0));
+    EXPECT_EQ(6, Present(files));
 }
 
 // Wine's HTML engine keeps one file per host directly in DOMStore.

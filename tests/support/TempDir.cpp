@@ -5,28 +5,34 @@
 #include <fstream>
 #include <sstream>
 
+#include "UnixCommand.h"
+
 namespace {
 
-void RemoveTree(const std::string& dir)
+// In UTF-16 throughout: a name converted to ANSI may name another file.
+void RemoveTree(const std::wstring& dir)
 {
-    WIN32_FIND_DATAA found{};
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string path = dir + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            const std::wstring path = dir + L"\\" + name;
+            // A link a test planted goes itself; what it points to is not the test's.
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                RemoveUnixTree(std::string(path.begin(), path.end()));
+            else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(path);
             else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
             }
-        } while (FindNextFileA(find, &found));
+        } while (FindNextFileW(find, &found));
         FindClose(find);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 }  // namespace
@@ -41,7 +47,7 @@ TempDir::TempDir()
     CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() { RemoveTree(std::wstring(path_.begin(), path_.end())); }
 
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
