@@ -35,6 +35,30 @@ void Count(const std::string& counterName)
         AddOne(CRegNumberValue(kLowSettings + counterName, 0, false, HKEY_CURRENT_USER));
 }
 
+// Cookies and website data, as the browser's own deletion has them: a site
+// could put its identifier back from either.
+void CleanCookiesAndWebsiteData(const CCleaningRule& rule, const CPassDeadline& deadline)
+{
+    CCacheCleaner::CleanCookies(rule, deadline);
+    CleanWebsiteData(rule, deadline);
+}
+
+// The pass: each switch that is on runs its cleaner, then its counter grows.
+const struct {
+    const char* setting;
+    const char* counter;
+    void (*clean)(const CCleaningRule&, const CPassDeadline&);
+} kPass[] = {
+    {"RemoveCookies", "RemoveCookiesEntries", &CleanCookiesAndWebsiteData},
+    {"RemoveCache", "RemoveCacheEntries", &CCacheCleaner::CleanCache},
+    {"RemoveLastTyped", "RemoveLastTypedEntries", &CTypedUrlCleaner::CleanTypedUrls},
+    {"RemoveHistory", "RemoveHistoryEntries", &CleanHistory},
+};
+
+// How long a pass the guard adds (leaving a site, closing the window) may
+// take: the browser waits for it.
+const DWORD kBoundedPassMs = 5000;
+
 }  // namespace
 
 std::string GuardWhiteListPath()
@@ -55,6 +79,16 @@ void CDomainTracker::LoadWhiteList()
         MessageBoxHook()(nullptr, "Critical Error - Cannot load whitelist", "Critical Error", MB_OK);
         return;
     }
+    ParseWhiteList(*text);
+}
+
+void CDomainTracker::ReloadWhiteListQuietly()
+{
+    const std::string path = GuardWhiteListPath();
+    const auto text = path.empty() ? std::nullopt : ReadLocalTextFile(path);
+    if (!text)
+        return;
+    listUnreadable_ = false;
     ParseWhiteList(*text);
 }
 
@@ -99,10 +133,11 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
 
 void CDomainTracker::RunCleaningPass()
 {
-    // A copy: the history cleaner lets the thread take events, which may
-    // change the pending domain meanwhile.
-    Clean({pendingDomain_}, CPassDeadline());
-    pendingDomain_.clear();
+    // Taken out first: the history cleaner lets the thread take events, and
+    // a navigation that begins meanwhile sets the domain of its own pass.
+    std::string domain;
+    domain.swap(pendingDomain_);
+    Clean({std::move(domain)}, CPassDeadline());
 }
 
 int CDomainTracker::BeginNavigation(std::string address, bool topLevel)
@@ -116,11 +151,11 @@ int CDomainTracker::BeginNavigation(std::string address, bool topLevel)
         topDomain_ = std::move(top);
     }
     const int whiteListed = CheckUrl(std::move(address));
-    if (!whiteListed && std::find(shown_.begin(), shown_.end(), pendingDomain_) == shown_.end())
-        shown_.push_back(pendingDomain_);
+    if (!whiteListed)
+        Remember(pendingDomain_);
     // Last, with the new page's record whole: the pass may let the thread
     // take the browser's next events.
-    Clean(std::move(leaving), CPassDeadline());
+    CleanRemembering(std::move(leaving), CPassDeadline::In(kBoundedPassMs));
     return whiteListed;
 }
 
@@ -129,43 +164,43 @@ void CDomainTracker::LeaveWindow(const CPassDeadline& deadline)
     std::vector<std::string> leaving;
     leaving.swap(shown_);
     topDomain_.clear();
-    Clean(std::move(leaving), deadline);
+    CleanRemembering(std::move(leaving), deadline);
 }
 
-void CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline& deadline)
+void CDomainTracker::Remember(const std::string& domain)
 {
-    domains.erase(std::remove_if(domains.begin(), domains.end(), [](const std::string& d) { return !NamesASite(d); }),
-                  domains.end());
-    if (domains.empty() || listUnreadable_)
+    if (std::find(shown_.begin(), shown_.end(), domain) == shown_.end())
+        shown_.push_back(domain);
+}
+
+void CDomainTracker::CleanRemembering(std::vector<std::string> domains, const CPassDeadline& deadline)
+{
+    if (Clean(domains, deadline))
         return;
-    CCacheCleaner cache;
-    using CleanStore = void (*)(CCacheCleaner&, const CCleaningRule&, const CPassDeadline&);
-    const struct {
-        const char* setting;
-        const char* counter;
-        CleanStore clean;
-    } rows[] = {
-        {"RemoveCookies", "RemoveCookiesEntries",
-         [](CCacheCleaner& c, const CCleaningRule& r, const CPassDeadline&) {
-             // Cookies and website data, as the browser's own deletion has them:
-             // a site could put its identifier back from either.
-             c.CleanCookies(r);
-             CleanWebsiteData(r);
-         }},
-        {"RemoveCache", "RemoveCacheEntries",
-         [](CCacheCleaner& c, const CCleaningRule& r, const CPassDeadline&) { c.CleanCache(r); }},
-        {"RemoveLastTyped", "RemoveLastTypedEntries",
-         [](CCacheCleaner&, const CCleaningRule& r, const CPassDeadline&) { CTypedUrlCleaner().CleanTypedUrls(r); }},
-        {"RemoveHistory", "RemoveHistoryEntries",
-         [](CCacheCleaner&, const CCleaningRule& r, const CPassDeadline& d) { CleanHistory(r, d); }},
-    };
-    for (const auto& row : rows) {
+    for (const auto& domain : domains)
+        Remember(domain);
+}
+
+bool CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline& deadline)
+{
+    // The browser keeps a site's cookies under its bare host.
+    std::vector<std::string> hosts;
+    for (auto& domain : domains) {
+        std::string host = CleaningHost(std::move(domain));
+        if (NamesASite(host) && std::find(hosts.begin(), hosts.end(), host) == hosts.end())
+            hosts.push_back(std::move(host));
+    }
+    if (hosts.empty() || listUnreadable_)
+        return true;
+    // What the white list matches stays, whatever the domains find.
+    const CCleaningRule rule(std::move(hosts), entries_);
+    for (const auto& row : kPass) {
         if (deadline.Passed())
-            return;  // the rest waits for the next pass of these domains
+            return false;  // the rest waits for the next pass of these domains
         if (CRegNumberValue(kSettings + row.setting).Get() != 1)
             continue;
-        // What the white list matches stays, whatever the domains find.
-        row.clean(cache, CCleaningRule(domains, entries_), deadline);
+        row.clean(rule, deadline);
         Count(row.counter);
     }
+    return !deadline.Passed();
 }

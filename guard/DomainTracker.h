@@ -19,6 +19,9 @@ public:
     // nothing until a later load succeeds: what the user meant to keep is
     // not known.
     void LoadWhiteList();
+    // The same for a window that closes, where nobody may be asked anything:
+    // a file that cannot be read leaves the entries in force as they are.
+    void ReloadWhiteListQuietly();
 
     // Appends the entries of a file text: every non-empty line, each cut at
     // its first NUL byte.
@@ -28,19 +31,23 @@ public:
     // publishes it as the user's own LastDomain either way.
     int CheckUrl(std::string address);
 
-    // Runs the enabled cleaners for the pending domain, counts the pass in
-    // each category that ran, and empties the pending domain.
+    // Empties the pending domain, then runs the enabled cleaners for what it
+    // held and counts the pass in each category that ran. A navigation that
+    // begins while the pass lets the thread take events keeps its own domain
+    // for its own pass.
     void RunCleaningPass();
 
     // A navigation of the window (top-level) or of one of its frames begins:
     // CheckUrl's test, its result returned, and the window's record of what
     // it shows. A top-level navigation to another domain then cleans, in one
-    // pass, the domains of everything the window leaves.
+    // pass bounded like a closing one, the domains of everything the window
+    // leaves.
     int BeginNavigation(std::string address, bool topLevel);
     // The window closes: one pass for the domains of all it shows, which
     // gives up what it has not done by the deadline.
     void LeaveWindow(const CPassDeadline& deadline);
-    // The domains of what the window shows that no entry matched.
+    // The domains of what the window shows that no entry matched, and those
+    // a bounded pass had no time for: the next leaving or closing pass cleans them.
     const std::vector<std::string>& ShownDomains() const { return shown_; }
 
     const std::vector<std::string>& WhiteListEntries() const { return entries_; }
@@ -51,9 +58,13 @@ public:
 
 private:
     void SetPendingDomain(const std::string& domain);
-    // One pass of the enabled cleaners, one walk of each store, for every
-    // domain that names a site; counted once in each category that ran.
-    void Clean(std::vector<std::string> domains, const CPassDeadline& deadline);
+    void Remember(const std::string& domain);
+    // One pass of the enabled cleaners, one walk of each store, for the host
+    // of every domain that names a site; counted once in each category that
+    // ran. False when the deadline cut it short.
+    bool Clean(std::vector<std::string> domains, const CPassDeadline& deadline);
+    // A bounded pass: what it had no time for is remembered for the next.
+    void CleanRemembering(std::vector<std::string> domains, const CPassDeadline& deadline);
 
     std::vector<std::string> entries_;
     std::string pendingDomain_;

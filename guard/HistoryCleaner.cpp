@@ -12,13 +12,12 @@
 
 namespace {
 
-const UINT kItemTimerMs = 20;
 const UINT kDeleteTimerMs = 10;
 const UINT kGiveUpTimerMs = 100;
 const std::size_t kNameBufferSize = 260;
 const DWORD kNoConsole = 0x00008000;  // CMIC_MASK_NO_CONSOLE; the no-UI flag stays off
 
-using StrRetToBufAFn = HRESULT(WINAPI*)(STRRET*, LPCITEMIDLIST, LPSTR, UINT);
+using StrRetToBufWFn = HRESULT(WINAPI*)(STRRET*, LPCITEMIDLIST, LPWSTR, UINT);
 
 // Frees an item identifier list with the shell allocator of the run.
 class OwnedPidl {
@@ -90,7 +89,7 @@ private:
 // Everything one run of the walk needs besides the current folder.
 struct HistoryWalk {
     IMalloc* malloc;
-    StrRetToBufAFn strRetToBuf;
+    StrRetToBufWFn strRetToBuf;
     const CCleaningRule& rule;
     const CPassDeadline& deadline;
 
@@ -120,8 +119,9 @@ struct HistoryWalk {
         return folder;
     }
 
-    // The item's in-folder name as ANSI text, cut to what the buffer holds.
-    bool Name(IShellFolder* folder, LPCITEMIDLIST pidl, char (&name)[kNameBufferSize]) const
+    // The item's in-folder name, as the shell spells it (never through a
+    // best-fit conversion), cut to what the buffer holds.
+    bool Name(IShellFolder* folder, LPCITEMIDLIST pidl, wchar_t (&name)[kNameBufferSize]) const
     {
         // Asked only when it can be converted: a name given as an allocated
         // string is freed by the conversion alone.
@@ -138,9 +138,8 @@ struct HistoryWalk {
 
     void DeleteIfMatching(IShellFolder* folder, LPCITEMIDLIST pidl) const
     {
-        ArmTimer(kItemTimerMs);
-        char name[kNameBufferSize] = {};
-        if (!Name(folder, pidl, name) || !rule.Removes(name))
+        wchar_t name[kNameBufferSize] = {};
+        if (!Name(folder, pidl, name) || !rule.RemovesName(name))
             return;
         ComPtr<IContextMenu> menu;
         if (FAILED(folder->GetUIObjectOf(nullptr, 1, &pidl, IID_IContextMenu, nullptr, menu.PutVoid())) || !menu)
@@ -150,6 +149,8 @@ struct HistoryWalk {
         command.fMask = kNoConsole;
         command.lpVerb = "delete";
         command.nShow = SW_HIDE;
+        // Only a delete can raise the confirmation: the process's budget of
+        // ticks without one is spent on deletes alone.
         ArmTimer(kDeleteTimerMs);
         menu->InvokeCommand(&command);
     }
@@ -184,7 +185,7 @@ void CleanHistory(const CCleaningRule& rule, const CPassDeadline& deadline)
     const WalkDeadlineScope scope(deadline);
     LibraryHandle shlwapi(LoadLibraryA(ShellNamespace().ShlwapiName));
     auto strRetToBuf =
-        shlwapi ? reinterpret_cast<StrRetToBufAFn>(reinterpret_cast<void*>(GetProcAddress(shlwapi.Get(), "StrRetToBufA"))) : nullptr;
+        shlwapi ? reinterpret_cast<StrRetToBufWFn>(reinterpret_cast<void*>(GetProcAddress(shlwapi.Get(), "StrRetToBufW"))) : nullptr;
     ComApartment apartment;
 
     ComPtr<IMalloc> malloc;

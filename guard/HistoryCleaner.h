@@ -1,7 +1,8 @@
 #pragma once
-// Removes the browser's History items whose names contain the domain, through
-// the shell's own "delete" command. That command may ask for confirmation;
-// thread timers answer the dialog while the command waits on it. Past the
+// Removes the browser's History items whose names the pass's rule removes,
+// through the shell's own "delete" command. That command may ask for
+// confirmation; a thread timer armed for each delete answers the dialog
+// while the command waits on it. Past the
 // deadline the walk stops, and a confirmation still open on this thread is
 // declined, so that a window that closes is never held by one.
 #include <windows.h>

@@ -161,16 +161,19 @@ ULONG IEWebGuard::Release() { return controlling_->Release(); }
 
 HRESULT IEWebGuard::SetSite(IUnknown* site)
 {
-    // Read at every attach, also when the browser detaches (site null).
-    enabled_ = CRegNumberValue("Software\\Norvane\\BHOEnabled").Get() == 1 ? 1 : 0;
-    // Nothing thrown may leave for the browser: a list it could not hold in
-    // memory is a list it could not read.
-    if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))
-        tracker_.MarkListUnreadable();
-    // The window closes: what it shows is cleaned before the detach returns
-    // (unless Quit did it already), within the time a closing window may take.
-    if (!site)
+    if (!site) {
+        // The window closes: what it shows is cleaned before the detach
+        // returns (unless Quit did it already), within the time a closing
+        // window may take, and nothing may ask the user anything.
         LeaveWindow();
+    } else {
+        closingBy_ = CPassDeadline();
+        enabled_ = CRegNumberValue("Software\\Norvane\\BHOEnabled").Get() == 1 ? 1 : 0;
+        // Nothing thrown may leave for the browser: a list it could not hold
+        // in memory is a list it could not read.
+        if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))
+            tracker_.MarkListUnreadable();
+    }
     browser_.Reset();
     if (site)
         site->QueryInterface(IID_IWebBrowser2, browser_.PutVoid());
@@ -225,8 +228,17 @@ HRESULT IEWebGuard::OnQuit()
 
 void IEWebGuard::LeaveWindow()
 {
-    if (enabled_ == 1)
-        NoThrow([&] { tracker_.LeaveWindow(CPassDeadline::In(kClosingPassMs)); });
+    if (enabled_ != 1 || tracker_.ShownDomains().empty())
+        return;
+    // One bound for the whole close, Quit and the detach together.
+    if (!closingBy_.IsSet())
+        closingBy_ = CPassDeadline::In(kClosingPassMs);
+    // The list as it stands now, so that a site white-listed since the
+    // window opened keeps what it has; unreadable, the window's entries hold.
+    NoThrow([&] {
+        tracker_.ReloadWhiteListQuietly();
+        tracker_.LeaveWindow(closingBy_);
+    });
 }
 
 bool IEWebGuard::IsWindowItself(IDispatch* frame) const

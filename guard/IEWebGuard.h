@@ -75,7 +75,8 @@ private:
     IUnknown* Identity() { return static_cast<IIEWebGuard*>(this); }
     void OnBeforeNavigate2(const DISPPARAMS& params);
     void OnNavigateComplete2();
-    // The window closes: the pass for all it shows, within a closing window's time.
+    // The window closes (Quit, then the detach): the pass for all it shows,
+    // within a closing window's time; it never asks the user anything.
     void LeaveWindow();
     // Whether a navigation's object is this window's browser, not a frame's.
     bool IsWindowItself(IDispatch* frame) const;
@@ -96,4 +97,5 @@ private:
     CDomainTracker tracker_;
     int whiteListed_ = 0;
     int enabled_ = 0;
+    CPassDeadline closingBy_;  // set when the window begins to close
 };

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "AnsiText.h"
+#include "CleaningRule.h"
 #include "DomainTracker.h"
 #include "MessageBoxApi.h"
 #include "MessageBoxRecorder.h"
@@ -118,6 +119,26 @@ TEST(DeriveDomainTest, FollowsTheDerivationRules)
     };
     for (const auto& [address, domain] : cases)
         EXPECT_EQ(domain, DeriveDomain(address)) << address;
+}
+
+// What the cleaners look for: the host the browser keys the site's cookies by.
+TEST(DeriveDomainTest, TheCleaningHostIsTheBareHost)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"t2.test:8080", "t2.test"},
+        {"user@t2.test", "t2.test"},
+        {"user:p@ss@t2.test:81", "t2.test"},
+        {"t3.test.", "t3.test"},
+        {"t3.test..:80", "t3.test"},
+        {"[::1]:8080", "[::1]"},
+        {"[::1]", "[::1]"},
+        {"file:", "file:"},      // no port: a bare scheme stays as it is
+        {"t2.test:", "t2.test:"},
+        {"example.com", "example.com"},
+        {".", ""},
+    };
+    for (const auto& [domain, host] : cases)
+        EXPECT_EQ(host, CleaningHost(domain)) << domain;
 }
 
 TEST_F(DomainTrackerTest, UnlistedAddressSetsThePendingDomainAndLastDomain)

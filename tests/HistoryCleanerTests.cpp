@@ -198,7 +198,10 @@ struct FakeFolder : FakeObject<IShellFolder> {
         if (child->wideName) {
             // Allocated with the shell's allocator, as the platform does; the
             // caller owns it, and every block counts with the item lists.
-            const std::wstring wide(child->name.begin(), child->name.end());
+            std::wstring wide(child->name.size(), L'\0');  // the name's bytes are UTF-8
+            wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
+                CP_UTF8, 0, child->name.data(), static_cast<int>(child->name.size()), &wide[0],
+                static_cast<int>(wide.size()))));
             name->uType = STRRET_WSTR;
             name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc((wide.size() + 1) * sizeof(wchar_t)));
             std::memcpy(name->pOleStr, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
@@ -335,6 +338,34 @@ TEST_F(FakeHistoryTest, EmptyHistoryDeletesNothing)
     Use(Folder("History", {}));
     CleanHistory("example.com");
     EXPECT_EQ(Names{}, g.deleted);
+}
+
+// A walk over items that do not match asks nothing, so it spends none of the
+// process's budget of ticks that find no question.
+TEST_F(FakeHistoryTest, AWalkOverItemsThatDoNotMatchSpendsNoConfirmationBudget)
+{
+    std::vector<Node> items;
+    for (int i = 0; i < 40; ++i)
+        items.push_back(Item("other" + std::to_string(i) + ".org"));
+    Use(Folder("History", {Folder("Today", items)}));
+    CleanHistory("example.com");
+    PumpMessages(200);
+    EXPECT_EQ(1000, HistoryRetryBudget());
+    EXPECT_EQ(40u, g.namesAsked.size());
+}
+
+// A name is tested as the shell spells it: a full-width letter is not the
+// letter a best-fit conversion would make of it.
+TEST_F(FakeHistoryTest, NamesAreTestedAsTheShellSpellsThem)
+{
+    Node fullWidth = Item("\xEF\xBD\x85xample.com");  // U+FF45, full-width e
+    fullWidth.wideName = true;
+    Node plain = Item("www.example.com");
+    plain.wideName = true;
+    Use(Folder("History", {Folder("Today", {fullWidth, plain})}));
+    CleanHistory("example.com");
+    EXPECT_EQ(Names{"www.example.com"}, g.deleted);
+    g.pidlsAllocated -= 2;  // the two names: the conversion frees them with the task allocator
 }
 
 // ---- The confirmation answered for real, under Xvfb ---------------------
