@@ -52,7 +52,24 @@ private:
     bool initialised_;
 };
 
-void ArmTimer(UINT ms) { SetTimer(nullptr, 0, ms, WarningTimerProc); }
+// The confirmation timer of one delete. The shell asks inside the delete
+// command, in a modal loop; once the command has returned there is nothing
+// left to answer, and a timer left ticking in the browser's loop would only
+// spend the process's budget of ticks.
+class ConfirmationTimer {
+public:
+    explicit ConfirmationTimer(UINT ms) : id_(SetTimer(nullptr, 0, ms, WarningTimerProc)) {}
+    ConfirmationTimer(const ConfirmationTimer&) = delete;
+    ConfirmationTimer& operator=(const ConfirmationTimer&) = delete;
+    ~ConfirmationTimer()
+    {
+        if (id_)
+            KillTimer(nullptr, id_);
+    }
+
+private:
+    UINT_PTR id_;
+};
 
 // The deadline of the walk running on this thread, for its timers: each
 // browser window has a thread of its own, and one window closing must not
@@ -151,7 +168,7 @@ struct HistoryWalk {
         command.nShow = SW_HIDE;
         // Only a delete can raise the confirmation: the process's budget of
         // ticks without one is spent on deletes alone.
-        ArmTimer(kDeleteTimerMs);
+        const ConfirmationTimer timer(kDeleteTimerMs);
         menu->InvokeCommand(&command);
     }
 

@@ -2,7 +2,7 @@
 // Removes the browser's History items whose names the pass's rule removes,
 // through the shell's own "delete" command. That command may ask for
 // confirmation; a thread timer armed for each delete answers the dialog
-// while the command waits on it. Past the
+// while the command waits on it, and ends with the command. Past the
 // deadline the walk stops, and a confirmation still open on this thread is
 // declined, so that a window that closes is never held by one.
 #include <windows.h>
