@@ -72,24 +72,23 @@ std::string GuardWhiteListPath()
 
 void CDomainTracker::LoadWhiteList()
 {
-    const std::string path = GuardWhiteListPath();
-    const auto text = path.empty() ? std::nullopt : ReadLocalTextFile(path);
-    listUnreadable_ = !text;
-    if (!text) {
+    if (!AppendWhiteList()) {
+        listUnreadable_ = true;
         MessageBoxHook()(nullptr, "Critical Error - Cannot load whitelist", "Critical Error", MB_OK);
-        return;
     }
-    ParseWhiteList(*text);
 }
 
-void CDomainTracker::ReloadWhiteListQuietly()
+void CDomainTracker::ReloadWhiteListQuietly() { AppendWhiteList(); }
+
+bool CDomainTracker::AppendWhiteList()
 {
     const std::string path = GuardWhiteListPath();
     const auto text = path.empty() ? std::nullopt : ReadLocalTextFile(path);
     if (!text)
-        return;
+        return false;
     listUnreadable_ = false;
     ParseWhiteList(*text);
+    return true;
 }
 
 void CDomainTracker::ParseWhiteList(const std::string& text)

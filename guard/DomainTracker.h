@@ -57,6 +57,8 @@ public:
     void MarkListUnreadable() { listUnreadable_ = true; }
 
 private:
+    // The file's entries appended; false, with nothing changed, when it cannot be read.
+    bool AppendWhiteList();
     void SetPendingDomain(const std::string& domain);
     void Remember(const std::string& domain);
     // One pass of the enabled cleaners, one walk of each store, for the host
