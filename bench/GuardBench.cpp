@@ -17,10 +17,13 @@
 
 #include "BenchCache.h"
 #include "BrowserStandIn.h"
+#include "CacheCleaner.h"
 #include "DomainTracker.h"
+#include "HistoryCleaner.h"
 #include "IEWebGuard.h"
 #include "ProfileFolders.h"
 #include "RegistryApi.h"
+#include "TypedUrlCleaner.h"
 #include "WebsiteDataCleaner.h"
 
 namespace {
@@ -136,6 +139,27 @@ void SetSetting(const char* name, DWORD value)
     RegCloseKey(key);
 }
 
+template <typename Work>
+double TimeOf(Work work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Where a pass's time goes: each cleaner alone on the same stores (already
+// cleaned of the site, so these are the walks themselves).
+void PrintBreakdown()
+{
+    const CCleaningRule rule("site0." + std::string(kTag) + ".test");
+    const CPassDeadline none;
+    std::printf("         of a pass: cookies %.1f ms, website data %.1f ms, cache %.1f ms, typed %.1f ms, History %.1f ms\n",
+                TimeOf([&] { CCacheCleaner::CleanCookies(rule, none); }),
+                TimeOf([&] { CleanWebsiteData(rule, none); }), TimeOf([&] { CCacheCleaner::CleanCache(rule, none); }),
+                TimeOf([&] { CTypedUrlCleaner::CleanTypedUrls(rule, none); }),
+                TimeOf([&] { CleanHistory(rule, none); }));
+}
+
 struct Pass {
     double ms;
     LONG registryCalls;
@@ -202,6 +226,7 @@ int main()
         GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
         std::printf("%-8d %11.1f ms %11.1f ms %8.2f %16ld %11.1f MB   (%d entries walked)\n", total, bare, pass.ms,
                     pass.ms / bare, pass.registryCalls, after.PeakWorkingSetSize / 1048576.0, walked);
+        PrintBreakdown();
     }
     // Leaving a page with five frames for another site: one walk of each
     // store serves the page's domain and its frames' together.

@@ -30,9 +30,11 @@ void RemoveSiteFolder(const PinnedFolder& parent, const std::wstring& name, cons
     folder->List([&](const std::wstring& entry, DWORD attributes) {
         if (deadline.Passed())
             return false;
+        if (IsLink(attributes))
+            return true;
         if (!IsFolder(attributes))
             folder->RemoveFile(entry);
-        else if (!IsLink(attributes) && depth < kDeepestSiteFolder)
+        else if (depth < kDeepestSiteFolder)
             RemoveSiteFolder(*folder, entry, deadline, depth + 1);
         return true;
     });
@@ -44,10 +46,12 @@ void CleanSiteFiles(const PinnedFolder& folder, const CCleaningRule& rule, bool 
     folder.List([&](const std::wstring& name, DWORD attributes) {
         if (deadline.Passed())
             return false;
+        if (IsLink(attributes))
+            return true;
         if (!IsFolder(attributes)) {
             if (rule.RemovesName(name))
                 folder.RemoveFile(name);
-        } else if (descend && !IsLink(attributes)) {
+        } else if (descend) {
             // the browser's randomly named sub-folders
             if (const auto inner = folder.OpenChild(name))
                 CleanSiteFiles(*inner, rule, false, deadline);

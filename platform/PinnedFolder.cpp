@@ -1,12 +1,14 @@
 #include "PinnedFolder.h"
 
+#include <memory>
+#include <new>
+
 namespace {
 
-// Opened as itself: a reparse point is opened, never followed.
-const DWORD kAsItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 // Never FILE_SHARE_DELETE for a folder: while it is held, nobody may rename,
 // remove or replace it.
 const DWORD kPinned = FILE_SHARE_READ | FILE_SHARE_WRITE;
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // A folder is read through (and, on the way, never asked for more: a
 // Protected Mode browser may read the profile folder, not delete it).
 const DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
@@ -22,15 +24,6 @@ bool IsEntryName(const std::wstring& name)
 bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
-// The handle's file, or nothing when it is a reparse point.
-std::optional<BY_HANDLE_FILE_INFORMATION> PlainFileInfo(HANDLE file)
-{
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info) || IsLink(info.dwFileAttributes))
-        return std::nullopt;
-    return info;
-}
-
 template <typename Fn>
 Fn Lookup(const char* module, const char* name)
 {
@@ -38,7 +31,10 @@ Fn Lookup(const char* module, const char* name)
     return loaded ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(loaded, name))) : nullptr;
 }
 
-// The native calls that act on an open file or folder: in ntdll from Windows XP on.
+// The native calls that open and act on a file or folder: in ntdll from
+// Windows XP on, documented in the driver kit. They open an entry relative to
+// its folder's handle, as itself, and without waiting for an opportunistic
+// lock's holder, which CreateFile cannot.
 struct IoStatus {
     union {
         LONG status;
@@ -46,13 +42,19 @@ struct IoStatus {
     };
     ULONG_PTR information;
 };
-using SetInformationFileFn = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
-using QueryDirectoryFileFn = LONG(NTAPI*)(HANDLE, HANDLE, void*, void*, IoStatus*, void*, ULONG, ULONG, BOOLEAN,
-                                          void*, BOOLEAN);
-const ULONG kFileDirectoryInformation = 1;
-const ULONG kFileBasicInformation = 4;
-const ULONG kFileDispositionInformation = 13;
-
+struct UnicodeText {  // UNICODE_STRING
+    USHORT length;
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+struct ObjectAttributes {  // OBJECT_ATTRIBUTES
+    ULONG length;
+    HANDLE rootDirectory;
+    UnicodeText* objectName;
+    ULONG attributes;
+    void* securityDescriptor;
+    void* securityQualityOfService;
+};
 // FILE_DIRECTORY_INFORMATION: one entry of a folder as the native call lists it.
 struct DirectoryEntry {
     ULONG nextEntryOffset;
@@ -64,6 +66,47 @@ struct DirectoryEntry {
     ULONG fileNameLength;  // in bytes
     WCHAR fileName[1];
 };
+using CreateFileFn = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, ObjectAttributes*, IoStatus*, LARGE_INTEGER*, ULONG, ULONG,
+                                  ULONG, ULONG, void*, ULONG);
+using SetInformationFileFn = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
+using QueryDirectoryFileFn = LONG(NTAPI*)(HANDLE, HANDLE, void*, void*, IoStatus*, void*, ULONG, ULONG, BOOLEAN,
+                                          void*, BOOLEAN);
+const ULONG kCaseInsensitive = 0x40;       // OBJ_CASE_INSENSITIVE, as CreateFile opens
+const ULONG kFileOpen = 1;                 // FILE_OPEN: never create
+const ULONG kDirectoryFile = 0x1;          // FILE_DIRECTORY_FILE
+const ULONG kSynchronousIo = 0x20;         // FILE_SYNCHRONOUS_IO_NONALERT
+const ULONG kNonDirectoryFile = 0x40;      // FILE_NON_DIRECTORY_FILE
+const ULONG kCompleteIfOplocked = 0x100;   // FILE_COMPLETE_IF_OPLOCKED
+const ULONG kForBackupIntent = 0x4000;     // FILE_OPEN_FOR_BACKUP_INTENT
+const ULONG kOpenReparsePoint = 0x200000;  // FILE_OPEN_REPARSE_POINT
+const LONG kOplockBreakInProgress = 0x108; // STATUS_OPLOCK_BREAK_IN_PROGRESS
+const ULONG kFileDirectoryInformation = 1;
+const ULONG kFileBasicInformation = 4;
+const ULONG kFileDispositionInformation = 13;
+
+// Opens name (relative to folder, or a full "\??\" path with no folder) as
+// itself: a reparse point is opened, never followed. An entry another process
+// holds an opportunistic lock on is left alone: the open would wait for that
+// process to let go, and a closing window waits for nobody.
+FileHandle OpenNative(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, bool asFolder)
+{
+    static const auto create = Lookup<CreateFileFn>("ntdll.dll", "NtCreateFile");
+    const std::size_t bytes = name.size() * sizeof(WCHAR);
+    if (!create || bytes == 0 || bytes > 0xFFFE)
+        return FileHandle();
+    UnicodeText objectName{static_cast<USHORT>(bytes), static_cast<USHORT>(bytes), const_cast<PWSTR>(name.data())};
+    ObjectAttributes attributes{sizeof attributes, folder, &objectName, kCaseInsensitive, nullptr, nullptr};
+    IoStatus io{};
+    HANDLE opened = nullptr;
+    const ULONG options = kOpenReparsePoint | kForBackupIntent | kSynchronousIo | kCompleteIfOplocked |
+                          (asFolder ? kDirectoryFile : kNonDirectoryFile);
+    const LONG status = create(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, kFileOpen, options,
+                               nullptr, 0);
+    if (status < 0)
+        return FileHandle();
+    FileHandle handle(opened);
+    return status == kOplockBreakInProgress ? FileHandle() : std::move(handle);
+}
 
 BOOL SetInformation(HANDLE file, void* info, ULONG size, ULONG infoClass)
 {
@@ -88,24 +131,24 @@ BOOL SetOpenFileAttributes(HANDLE file, DWORD attributes)
     return SetInformation(file, &basic, sizeof basic, kFileBasicInformation);
 }
 
-std::wstring FinalPathOf(HANDLE file)
+std::optional<std::wstring> FinalPathOf(HANDLE file)
 {
     using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
     static const auto finalPath = Lookup<FinalPathFn>("kernel32.dll", "GetFinalPathNameByHandleW");
     if (!finalPath)
-        return std::wstring();
+        return std::nullopt;
     std::wstring path(MAX_PATH, L'\0');
     DWORD length = finalPath(file, &path[0], static_cast<DWORD>(path.size()), 0);
     if (length >= path.size()) {
         path.resize(length);
         length = finalPath(file, &path[0], static_cast<DWORD>(path.size()), 0);
     }
-    path.resize(length < path.size() ? length : 0);
+    path.resize(length < path.size() ? length : 0);  // a failure reads as no path at all
     return path;
 }
 
-// Paths compared as the file system compares names, without regard to case;
-// used only where the platform can tell a final path, so the call is there too.
+// Paths compared as the file system compares names, without regard to case.
+// Used only where the platform tells a final path, so the call is there too.
 bool SameIgnoringCase(const std::wstring& a, const std::wstring& b)
 {
     using CompareFn = int(WINAPI*)(LPCWSTR, int, LPCWSTR, int, BOOL);
@@ -114,23 +157,28 @@ bool SameIgnoringCase(const std::wstring& a, const std::wstring& b)
                           CSTR_EQUAL;
 }
 
-// Opens path as itself and keeps the handle only when it is a plain entry of
-// the kind wanted, at the place the path names: where the platform tells a
-// handle's final path, that path must be the expected one, so a link that a
-// platform followed all the same is found out.
-FileHandle OpenChecked(const std::wstring& path, DWORD access, DWORD share, bool folder,
-                       BY_HANDLE_FILE_INFORMATION* checked = nullptr)
+// The handle's entry when it is a plain entry of the kind wanted at the place
+// its path names, with that place in the disk's own spelling. Where the
+// platform tells a handle's final path (Vista and later) it must be the
+// expected one, so a link that a platform followed all the same is found
+// out; where the call is there but gives no answer, nothing is trusted.
+struct CheckedEntry {
+    BY_HANDLE_FILE_INFORMATION info;
+    std::wstring path;
+};
+std::optional<CheckedEntry> Check(HANDLE handle, const std::wstring& expectedPath, bool asFolder)
 {
-    FileHandle file(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, kAsItself, nullptr));
-    if (!file)
-        return file;
-    const auto info = PlainFileInfo(file.Get());
-    const std::wstring final = info ? OpenFiles().FinalPath(file.Get()) : std::wstring();
-    if (!info || IsFolder(info->dwFileAttributes) != folder || (!final.empty() && final != path))
-        return FileHandle();
-    if (checked)
-        *checked = *info;
-    return file;
+    CheckedEntry entry{{}, expectedPath};
+    if (!GetFileInformationByHandle(handle, &entry.info) || IsLink(entry.info.dwFileAttributes) ||
+        IsFolder(entry.info.dwFileAttributes) != asFolder)
+        return std::nullopt;
+    const auto final = OpenFiles().FinalPath(handle);
+    if (final) {
+        if (!SameIgnoringCase(*final, expectedPath))
+            return std::nullopt;
+        entry.path = *final;
+    }
+    return entry;
 }
 
 }  // namespace
@@ -155,16 +203,12 @@ std::optional<PinnedFolder> PinnedFolder::Open(const std::wstring& path)
     std::wstring verbatim = VerbatimPath(path);
     while (verbatim.size() > 4 && verbatim.back() == L'\\')
         verbatim.pop_back();
-    FileHandle folder(CreateFileW(verbatim.c_str(), kFolderAccess, kPinned, nullptr, OPEN_EXISTING, kAsItself, nullptr));
-    const auto info = folder ? PlainFileInfo(folder.Get()) : std::nullopt;
-    if (!info || !IsFolder(info->dwFileAttributes))
+    // The native name of "\\?\X" is "\??\X".
+    FileHandle folder = OpenNative(nullptr, L"\\??\\" + verbatim.substr(4), kFolderAccess, kPinned, true);
+    const auto checked = folder ? Check(folder.Get(), verbatim, true) : std::nullopt;
+    if (!checked)
         return std::nullopt;
-    // The shell's spelling of a folder may differ in case from the disk's;
-    // from here on the disk's own spelling is what each entry must match.
-    const std::wstring final = OpenFiles().FinalPath(folder.Get());
-    if (!final.empty() && !SameIgnoringCase(final, verbatim))
-        return std::nullopt;
-    return PinnedFolder(std::move(folder), final.empty() ? verbatim : final);
+    return PinnedFolder(std::move(folder), checked->path);
 }
 
 std::optional<PinnedFolder> PinnedFolder::OpenPath(const std::wstring& base, const std::wstring& below)
@@ -190,19 +234,22 @@ std::optional<PinnedFolder> PinnedFolder::OpenPath(const std::wstring& base, con
 void PinnedFolder::List(const std::function<bool(const std::wstring&, DWORD)>& visit) const
 {
     // Read through the pinned handle itself: no path is resolved again, and
-    // no second handle needs a sharing the pin denies.
+    // no second handle needs a sharing the pin denies. The block is the
+    // heap's: a deep tree must not spend the browser thread's stack.
     static const auto queryDirectory = Lookup<QueryDirectoryFileFn>("ntdll.dll", "NtQueryDirectoryFile");
-    if (!queryDirectory || !handle_)
+    const ULONG blockSize = 16384;
+    const std::unique_ptr<LARGE_INTEGER[]> block(new (std::nothrow) LARGE_INTEGER[blockSize / sizeof(LARGE_INTEGER)]);
+    if (!queryDirectory || !handle_ || !block)
         return;
-    alignas(LARGE_INTEGER) BYTE block[16384];
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(block.get());
     for (BOOLEAN restart = TRUE;; restart = FALSE) {
         IoStatus io{};
-        const LONG status = queryDirectory(handle_.Get(), nullptr, nullptr, nullptr, &io, block, sizeof block,
+        const LONG status = queryDirectory(handle_.Get(), nullptr, nullptr, nullptr, &io, block.get(), blockSize,
                                            kFileDirectoryInformation, FALSE, nullptr, restart);
         if (status < 0 || io.information == 0)
             return;
         for (ULONG offset = 0;;) {
-            const auto* entry = reinterpret_cast<const DirectoryEntry*>(block + offset);
+            const auto* entry = reinterpret_cast<const DirectoryEntry*>(bytes + offset);
             const std::wstring name(entry->fileName, entry->fileNameLength / sizeof(WCHAR));
             if (IsEntryName(name) && !visit(name, entry->fileAttributes))
                 return;
@@ -217,27 +264,27 @@ std::optional<PinnedFolder> PinnedFolder::OpenChild(const std::wstring& name, bo
 {
     if (!IsEntryName(name))
         return std::nullopt;
-    const std::wstring path = ChildPath(name);
-    FileHandle folder = OpenChecked(path, kFolderAccess | (toRemove ? DELETE : 0), kPinned, true);
-    if (!folder)
+    FileHandle folder = OpenNative(handle_.Get(), name, kFolderAccess | (toRemove ? DELETE : 0), kPinned, true);
+    const auto checked = folder ? Check(folder.Get(), ChildPath(name), true) : std::nullopt;
+    if (!checked)
         return std::nullopt;
-    return PinnedFolder(std::move(folder), path);
+    return PinnedFolder(std::move(folder), checked->path);
 }
 
 bool PinnedFolder::RemoveFile(const std::wstring& name) const
 {
     if (!IsEntryName(name))
         return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    FileHandle file =
-        OpenChecked(ChildPath(name), kFileAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, &info);
-    if (!file)
+    FileHandle file = OpenNative(handle_.Get(), name, kFileAccess, kShareAll, false);
+    const auto checked = file ? Check(file.Get(), ChildPath(name), false) : std::nullopt;
+    if (!checked)
         return false;
-    const DWORD attributes = info.dwFileAttributes;
+    const DWORD attributes = checked->info.dwFileAttributes;
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     // A file with other names keeps its attributes: clearing read-only would
     // change it under every name, and the others are not the store's.
-    if (readOnly && (info.nNumberOfLinks > 1 || !OpenFiles().SetAttributes(file.Get(), attributes & ~FILE_ATTRIBUTE_READONLY)))
+    if (readOnly && (checked->info.nNumberOfLinks > 1 ||
+                     !OpenFiles().SetAttributes(file.Get(), attributes & ~FILE_ATTRIBUTE_READONLY)))
         return false;
     if (OpenFiles().Delete(file.Get()))
         return true;

@@ -5,10 +5,11 @@
 // held, and it was checked on that open handle to be a plain folder at the
 // very place its path names: no reparse point (junction, symbolic link,
 // mount point), and, where the platform can say (Vista and later), no link
-// followed on the way. A folder is entered only from its pinned parent, an
-// entry is checked on its own handle and deleted through that handle, and
+// followed on the way. An entry is opened relative to its pinned folder's
+// handle, checked on its own handle and deleted through that handle, and
 // every name is the platform's UTF-16 name, never converted: so no name is
-// resolved twice and nothing outside the folder is ever reached.
+// resolved twice and nothing outside the folder is ever reached. An entry
+// another process holds an opportunistic lock on is passed over, never waited for.
 #include <windows.h>
 
 #include <functional>
@@ -70,9 +71,9 @@ struct OpenFileApi {
     BOOL (*Delete)(HANDLE file);
     // Sets the attributes of an open file.
     BOOL (*SetAttributes)(HANDLE file, DWORD attributes);
-    // The full path the handle really names ("\\?\C:\..."), or "" where the
-    // platform cannot say (Windows XP).
-    std::wstring (*FinalPath)(HANDLE file);
+    // The full path the handle really names ("\\?\C:\..."); "" when the call
+    // failed, nothing where the platform has no such call (Windows XP).
+    std::optional<std::wstring> (*FinalPath)(HANDLE file);
 };
 
 OpenFileApi& OpenFiles();

@@ -269,6 +269,29 @@ TEST_F(OutsideTheStoresTest, NamesAreNeverConvertedSoNoneClimbsOutOfItsStore)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(sitePath.c_str()));
 }
 
+// The disk may spell a store's folders in other letters than the browser's
+// names for them; it is the same folder.
+TEST_F(WebsiteDataTest, AStoreSpelledInOtherCaseOnDiskIsStillCleaned)
+{
+    const std::string file = dir_.File("Local\\MICROSOFT\\internet explorer\\DOMStore\\R\\example.com[1].xml");
+    MakeFolders(file.substr(0, file.rfind('\\')));
+    WriteBytes(file, "data");
+    Clean(CCleaningRule("example.com"));
+    EXPECT_FALSE(FileExists(file));
+}
+
+// Where the platform could tell where a handle leads but does not, nothing
+// is trusted: no entry is deleted.
+TEST_F(WebsiteDataTest, AHandleWhoseFinalPathCannotBeToldIsNotTrusted)
+{
+    const auto files = Leave("example.com");
+    const OpenFileApi real = OpenFiles();
+    OpenFiles().FinalPath = [](HANDLE) -> std::optional<std::wstring> { return std::wstring(); };
+    Clean(CCleaningRule("example.com"));
+    OpenFiles() = real;
+    EXPECT_EQ(6, Present(files));
+}
+
 TEST_F(WebsiteDataTest, AWalkPastItsDeadlineRemovesNothingMore)
 {
     const auto files = Leave("example.com");
