@@ -200,6 +200,30 @@ TEST_F(OutsideTheStoresTest, ALinkAtAStoreOnTheWayToOneOrInsideOneIsNeverFollowe
     EXPECT_TRUE(FileExists(DomStore() + "\\o.xml"));
 }
 
+// Each folder from the profile folder down to a store in turn made a link
+// to a copy of the rest of the way, with the site's items in it.
+TEST_F(OutsideTheStoresTest, ALinkAtAnyFolderFromTheProfileDownToAStoreIsRefused)
+{
+    const std::vector<std::string> way = {"profile", "Local", "Microsoft", "Internet Explorer", "DOMStore"};
+    for (std::size_t at = 0; at < way.size(); ++at) {
+        const std::string root = dir_.File("case" + std::to_string(at));
+        const std::string victim = dir_.File("victim" + std::to_string(at));
+        std::string link = root, store = victim;
+        for (std::size_t i = 0; i < way.size(); ++i)
+            (i <= at ? link : store) += "\\" + way[i];
+        for (const auto& file : {store + "\\R\\o.xml", store + "\\o.xml"}) {
+            MakeFolders(file.substr(0, file.rfind('\\')));
+            WriteBytes(file, "mine");
+            victims_.push_back(file);
+        }
+        Link(link, victim);
+        CleanWebsiteData(CCleaningRule("o"), CPassDeadline(),
+                         {WebsiteStore{Wide(root + "\\profile"), L"Local\\Microsoft\\Internet Explorer\\DOMStore",
+                                       StoreLayout::SiteFiles}});
+    }
+    ExpectAllSurvive();
+}
+
 // Another process swaps a folder the walk has listed but not yet entered
 // for a link, timed at the walk's first delete.
 TEST_F(OutsideTheStoresTest, AFolderSwappedForALinkDuringTheWalkIsNotEntered)
