@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "AnsiText.h"
 #include "CacheCleaner.h"
@@ -54,6 +55,8 @@ const struct {
     {"RemoveLastTyped", "RemoveLastTypedEntries", &CTypedUrlCleaner::CleanTypedUrls},
     {"RemoveHistory", "RemoveHistoryEntries", &CleanHistory},
 };
+
+bool SameSite(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
 // How long a pass the guard adds (leaving a site, closing the window) may
 // take: the browser waits for it.
@@ -134,21 +137,25 @@ void CDomainTracker::RunCleaningPass()
 {
     // Taken out first: the history cleaner lets the thread take events, and
     // a navigation that begins meanwhile sets the domain of its own pass.
-    std::string domain;
-    domain.swap(pendingDomain_);
-    Clean({std::move(domain)}, CPassDeadline());
+    std::vector<std::string> domains(1);
+    domains[0].swap(pendingDomain_);
+    if (!arrived_.empty())
+        domains.push_back(std::exchange(arrived_, std::string()));
+    Clean(std::move(domains), CPassDeadline());
 }
 
-int CDomainTracker::BeginNavigation(std::string address, bool topLevel)
+int CDomainTracker::BeginNavigation(std::string address, bool topLevel, const void* object)
 {
     std::vector<std::string> leaving;
+    std::string examined = DeriveDomain(address);
+    arrived_.clear();
     if (topLevel) {
-        std::string top = DeriveDomain(address);
         // Host names know no case: the same site in other capitals is not left.
-        if (lstrcmpiA(top.c_str(), topDomain_.c_str()) != 0)
+        if (!SameSite(examined, topDomain_))
             leaving.swap(shown_);
-        topDomain_ = std::move(top);
+        topDomain_ = examined;
     }
+    Examining(object, std::move(examined));
     const int whiteListed = CheckUrl(std::move(address));
     if (!whiteListed)
         Remember(pendingDomain_);
@@ -156,6 +163,40 @@ int CDomainTracker::BeginNavigation(std::string address, bool topLevel)
     // take the browser's next events.
     CleanRemembering(std::move(leaving), CPassDeadline::In(kBoundedPassMs));
     return whiteListed;
+}
+
+void CDomainTracker::Examining(const void* object, std::string domain)
+{
+    const auto same = [&](const auto& navigation) { return navigation.first == object; };
+    examining_.erase(std::remove_if(examining_.begin(), examining_.end(), same), examining_.end());
+    // A page has a handful of frames; a page that never completes its
+    // navigations must not grow this without end.
+    const std::size_t kMostUnderWay = 64;
+    if (examining_.size() == kMostUnderWay)
+        examining_.erase(examining_.begin());
+    examining_.emplace_back(object, std::move(domain));
+}
+
+void CDomainTracker::Arrive(const std::string& address, bool topLevel, const void* object)
+{
+    // Only a navigation that was examined ends here; one that began before
+    // the guard attached is not its to judge.
+    const auto navigation = std::find_if(examining_.begin(), examining_.end(),
+                                         [&](const auto& underWay) { return underWay.first == object; });
+    if (navigation == examining_.end())
+        return;
+    const std::string examined = std::move(navigation->second);
+    examining_.erase(navigation);
+    std::string domain = DeriveDomain(address);
+    if (SameSite(domain, examined))
+        return;
+    if (topLevel)
+        topDomain_ = domain;
+    const auto kept = [&](const std::string& entry) { return ansi::Contains(address, entry); };
+    if (std::any_of(entries_.begin(), entries_.end(), kept))
+        return;
+    Remember(domain);
+    arrived_ = std::move(domain);
 }
 
 void CDomainTracker::LeaveWindow(const CPassDeadline& deadline)

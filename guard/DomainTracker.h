@@ -6,6 +6,7 @@
 // its navigation completes (images, scripts' cookies, its History item)
 // would otherwise stay until the next visit.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PassDeadline.h"
@@ -42,7 +43,14 @@ public:
     // it shows. A top-level navigation to another domain then cleans, in one
     // pass bounded like a closing one, the domains of everything the window
     // leaves.
-    int BeginNavigation(std::string address, bool topLevel);
+    // The browser object (the window's or a frame's) identifies the
+    // navigation, which its NavigateComplete2 ends.
+    int BeginNavigation(std::string address, bool topLevel, const void* object = nullptr);
+    // The object's navigation ended at this address (NavigateComplete2).
+    // Where a server redirect took it to another site than the one examined,
+    // that site is shown too, and the next pass cleans it with the pending
+    // domain unless an entry matches its address.
+    void Arrive(const std::string& address, bool topLevel, const void* object = nullptr);
     // The window closes: one pass for the domains of all it shows, which
     // gives up what it has not done by the deadline.
     void LeaveWindow(const CPassDeadline& deadline);
@@ -61,6 +69,7 @@ private:
     bool AppendWhiteList();
     void SetPendingDomain(const std::string& domain);
     void Remember(const std::string& domain);
+    void Examining(const void* object, std::string domain);
     // One pass of the enabled cleaners, one walk of each store, for the host
     // of every domain that names a site; counted once in each category that
     // ran. False when the deadline cut it short.
@@ -71,6 +80,9 @@ private:
     std::vector<std::string> entries_;
     std::string pendingDomain_;
     std::string topDomain_;  // of the window's own page, white-listed or not
+    // The domain each browser object's navigation under way was examined for.
+    std::vector<std::pair<const void*, std::string>> examining_;
+    std::string arrived_;  // where the last navigation ended, when not examined
     std::vector<std::string> shown_;
     bool listUnreadable_ = false;
 };

@@ -95,6 +95,17 @@ const VARTYPE kByRefVariant = VT_BYREF | VT_VARIANT;
 const UINT kArgCancel = 0;
 const UINT kArgUrl = 5;
 const UINT kArgFrame = 6;
+// NavigateComplete2's: where the navigation ended, then the frame.
+const UINT kArgArrivedUrl = 0;
+const UINT kArgArrivedFrame = 1;
+
+// The address a by-reference variant holds as a string, or nothing.
+const BSTR* AddressIn(const VARIANT& url)
+{
+    if (url.vt != kByRefVariant || !url.pvarVal || url.pvarVal->vt != VT_BSTR)
+        return nullptr;
+    return &url.pvarVal->bstrVal;
+}
 
 // How long the pass of a closing window may take; what it has not done by
 // then waits for the next pass of those domains.
@@ -241,6 +252,15 @@ void IEWebGuard::LeaveWindow()
     });
 }
 
+const void* IEWebGuard::IdentityOf(IDispatch* object)
+{
+    // Only compared, never used: the reference goes at once.
+    ComPtr<IUnknown> identity;
+    if (object)
+        object->QueryInterface(IID_IUnknown, identity.PutVoid());
+    return identity.Get();
+}
+
 bool IEWebGuard::IsWindowItself(IDispatch* frame) const
 {
     // COM identity: the same object answers IUnknown with the same pointer.
@@ -296,7 +316,7 @@ HRESULT IEWebGuard::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VA
             OnBeforeNavigate2(*params);
             break;
         case DISPID_NAVIGATECOMPLETE2:
-            OnNavigateComplete2();
+            OnNavigateComplete2(*params);
             break;
         case DISPID_ONQUIT:
             OnQuit();
@@ -321,22 +341,31 @@ void IEWebGuard::OnBeforeNavigate2(const DISPPARAMS& params)
     const bool topLevel = IsWindowItself(frame.pdispVal);
 
     const VARIANT& cancel = params.rgvarg[kArgCancel];
-    const VARIANT& url = params.rgvarg[kArgUrl];
-    if (cancel.vt != kByRefBool || url.vt != kByRefVariant)
+    if (cancel.vt != kByRefBool)
         return;
     // The address must be a string; anything else is not an address to examine.
-    const VARIANT* address = url.pvarVal;
-    if (!address || address->vt != VT_BSTR)
+    const BSTR* address = AddressIn(params.rgvarg[kArgUrl]);
+    if (!address)
         return;
     // The browser's address as 8-bit text in the process code page.
-    const std::string text = ansi::ToAnsi(address->bstrVal);
+    const std::string text = ansi::ToAnsi(*address);
     if (enabled_ == 1)
-        whiteListed_ = tracker_.BeginNavigation(text, topLevel);
+        whiteListed_ = tracker_.BeginNavigation(text, topLevel, IdentityOf(frame.pdispVal));
 }
 
-void IEWebGuard::OnNavigateComplete2()
+void IEWebGuard::OnNavigateComplete2(const DISPPARAMS& params)
 {
-    if (enabled_ == 1 && whiteListed_ != 1)
+    if (enabled_ != 1)
+        return;
+    // The browser names where the navigation ended: after a server redirect,
+    // another site than the one examined, whose response left its traces too.
+    if (params.rgvarg && params.cArgs > kArgArrivedFrame) {
+        const VARIANT& frame = params.rgvarg[kArgArrivedFrame];
+        const BSTR* address = AddressIn(params.rgvarg[kArgArrivedUrl]);
+        if (address && frame.vt == VT_DISPATCH)
+            tracker_.Arrive(ansi::ToAnsi(*address), IsWindowItself(frame.pdispVal), IdentityOf(frame.pdispVal));
+    }
+    if (whiteListed_ != 1)
         tracker_.RunCleaningPass();
 }
 

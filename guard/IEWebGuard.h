@@ -74,12 +74,14 @@ private:
 
     IUnknown* Identity() { return static_cast<IIEWebGuard*>(this); }
     void OnBeforeNavigate2(const DISPPARAMS& params);
-    void OnNavigateComplete2();
+    void OnNavigateComplete2(const DISPPARAMS& params);
     // The window closes (Quit, then the detach): the pass for all it shows,
     // within a closing window's time; it never asks the user anything.
     void LeaveWindow();
     // Whether a navigation's object is this window's browser, not a frame's.
     bool IsWindowItself(IDispatch* frame) const;
+    // The COM identity of a browser object, which names its navigation.
+    static const void* IdentityOf(IDispatch* object);
     ComPtr<IConnectionPoint> BrowserEvents(HRESULT& result);
 
     // Declared first so that it goes last: the module stays loaded until

@@ -75,6 +75,13 @@ protected:
         guard_->SetSite(nullptr);
     }
     IEWebGuard& Guard() { return *static_cast<IEWebGuard*>(guard_.Get()); }
+    bool HasCookieOf(const std::string& host) const
+    {
+        for (const auto& url : cache_.CookieUrls())
+            if (url.find("@" + host + "/") != std::string::npos)
+                return true;
+        return false;
+    }
 
     RegistrySandbox settings_{kRoot, kKey};
     RegistrySandbox lowSettings_{HKEY_CURRENT_USER, kLowKey};
@@ -217,6 +224,26 @@ TEST_F(GuardTest, OnlyTheLatestBeforeNavigateCountsAndIsCleanedOnce)
     Close();
     EXPECT_FALSE(cache_.HasEntry("http://" + first + "/a.html")) << "cleaned when the window left it";
     EXPECT_EQ(2u, Counter("RemoveCacheEntries"));
+}
+
+// NavigateComplete2 names where a server redirect ended: that site is
+// cleaned with the pass, unless the white list keeps it.
+TEST_F(GuardTest, AServerRedirectCleansWhereItEndedUnlessTheWhiteListKeepsIt)
+{
+    Enable();
+    Switch("RemoveCookies");
+    const std::string source = cache_.Host("source"), target = cache_.Host("target"), kept = cache_.Host("kept");
+    WhiteList(kept + "\r\n");
+    ASSERT_EQ(S_OK, Attach());
+    for (const auto& host : {source, target, kept})
+        cache_.AddCookie(host);
+    browser_->FireBeforeNavigate2(Wide("http://" + source + "/go"));
+    browser_->FireNavigateComplete2(Wide("http://" + target + "/landing.html"));
+    EXPECT_FALSE(HasCookieOf(source));
+    EXPECT_FALSE(HasCookieOf(target)) << "where the redirect ended";
+    browser_->FireBeforeNavigate2(Wide("http://" + source + "/go"), nullptr, frame_.Get());
+    browser_->FireNavigateComplete2(Wide("http://" + kept + "/landing.html"), frame_.Get());
+    EXPECT_TRUE(HasCookieOf(kept)) << "a white-listed end keeps its cookie";
 }
 
 TEST_F(GuardTest, CountersCountPassesAndSwitchesAreReadAtEachPass)

@@ -1,0 +1,217 @@
+// Visits of pages that a server on this machine really serves (tools/sites),
+// fetched through Wine's own HTTP stack, so every cache entry and cookie is
+// the platform's own handling of a real response: keyed by the full address
+// (query, port), by the host and path a Set-Cookie names, and by where a
+// redirect ends. The guard must leave nothing of a site it cleaned, and all
+// of a white-listed site and of a site the window never visited.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <exdisp.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "BrowserStandIn.h"
+#include "DomainTracker.h"
+#include "IEWebGuard.h"
+#include "MessageBoxRecorder.h"
+#include "RegistrySandbox.h"
+#include "TempDir.h"
+
+namespace {
+
+const char kKey[] = "Software\\Norvane";
+const char kPage[] = "127.0.0.2";      // its page frames kFramed
+const char kFramed[] = "127.0.0.3";
+const char kRedirect[] = "127.0.0.4";  // /go?to=... answers 302
+const char kLanding[] = "127.0.0.5";
+
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// "address port" lines the server wrote once it listened.
+std::map<std::string, std::string> ServedSites()
+{
+    std::map<std::string, std::string> ports;
+    const char* file = std::getenv("NORVANE_SITES");
+    if (!file)
+        return ports;
+    std::ifstream in(std::string("Z:") + file);
+    for (std::string address, port; in >> address >> port;)
+        ports[address] = port;
+    return ports;
+}
+
+// A fetch as the browser's download makes it: the response read whole,
+// cached and its cookies kept by the platform.
+bool Fetch(const std::string& url)
+{
+    static const HINTERNET session = InternetOpenA("Norvane tests", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET request = InternetOpenUrlA(session, url.c_str(), nullptr, 0, 0, 0);
+    if (!request)
+        return false;
+    char buffer[4096];
+    DWORD read = 0;
+    while (InternetReadFile(request, buffer, sizeof buffer, &read) && read > 0) {
+    }
+    InternetCloseHandle(request);
+    return true;
+}
+
+// Every entry of the cache and cookie store that names the site.
+std::vector<std::string> TracesOf(const std::string& address)
+{
+    std::vector<std::string> traces;
+    std::string block(64 * 1024, '\0');
+    auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(&block[0]);
+    for (const char* pattern : {static_cast<const char*>(nullptr), "Cookie:"}) {
+        DWORD size = static_cast<DWORD>(block.size());
+        HANDLE find = FindFirstUrlCacheEntryA(pattern, entry, &size);
+        for (bool more = find != nullptr; more;) {
+            const std::string url = entry->lpszSourceUrlName ? entry->lpszSourceUrlName : "";
+            const bool site = url.find("//" + address + ":") != std::string::npos ||
+                              url.find("@" + address + "/") != std::string::npos;
+            if (site && std::find(traces.begin(), traces.end(), url) == traces.end())
+                traces.push_back(url);
+            size = static_cast<DWORD>(block.size());
+            more = FindNextUrlCacheEntryA(find, entry, &size) != FALSE;
+        }
+        if (find)
+            FindCloseUrlCache(find);
+    }
+    return traces;
+}
+
+void RemoveTraces()
+{
+    for (const char* site : {kPage, kFramed, kRedirect, kLanding})
+        for (const auto& url : TracesOf(site))
+            DeleteUrlCacheEntryA(url.c_str());
+}
+
+std::string Listed(const std::vector<std::string>& traces)
+{
+    std::ostringstream out;
+    for (const auto& trace : traces)
+        out << "\n    " << trace;
+    return out.str();
+}
+
+class RealVisitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ports_ = ServedSites();
+        ASSERT_EQ(4u, ports_.size()) << "the sites are served (tools/sites/sites.sh up)";
+        RemoveTraces();
+        for (const char* name : {"BHOEnabled", "RemoveCookies", "RemoveCache"})
+            SetDword(HKEY_LOCAL_MACHINE, kKey, name, 1);
+        WriteBytes(GuardWhiteListPath(), "");
+        ASSERT_EQ(S_OK, IEWebGuard::Create(nullptr, IID_IObjectWithSite, guard_.PutVoid()));
+    }
+    void TearDown() override
+    {
+        if (guard_)
+            Close();
+        guard_.Reset();
+        RemoveTraces();
+    }
+    void Attach() { ASSERT_EQ(S_OK, guard_->SetSite(static_cast<IWebBrowser2*>(browser_.Get()))); }
+    void Close()
+    {
+        browser_->FireOnQuit();
+        guard_->SetSite(nullptr);
+    }
+    std::string Url(const std::string& address, const std::string& path) const
+    {
+        return "http://" + address + ":" + ports_.at(address) + path;
+    }
+    // A page and its frames loaded as the browser loads them: each document
+    // fetched before its NavigateComplete2, its image and script after it.
+    void Load(const std::string& url, const std::vector<std::string>& frames = {})
+    {
+        std::vector<std::wstring> wide;
+        for (const auto& frame : frames)
+            wide.push_back(Wide(frame));
+        browser_->LoadPage(Wide(url), wide, [](const std::wstring& address, CBrowserStandIn::LoadPoint point, bool) {
+            const std::string text(address.begin(), address.end());
+            if (point == CBrowserStandIn::LoadPoint::Response) {
+                EXPECT_TRUE(Fetch(text)) << text;
+                return;
+            }
+            const std::string root = text.substr(0, text.find('/', 7));
+            for (const char* resource : {"/logo.png", "/app.js", "/a/page.html", "/nostore.html"})
+                EXPECT_TRUE(Fetch(root + resource)) << root << resource;
+        });
+    }
+
+    std::map<std::string, std::string> ports_;
+    RegistrySandbox settings_{HKEY_LOCAL_MACHINE, kKey};
+    RegistrySandbox lowSettings_{HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane"};
+    FileSandbox list_{GuardWhiteListPath()};
+    MessageBoxRecorder boxes_;
+    ComPtr<IObjectWithSite> guard_;
+    ComPtr<CBrowserStandIn> browser_ = CBrowserStandIn::Create();
+};
+
+TEST_F(RealVisitTest, AVisitedPageAndItsFrameLeaveNothingOnceTheWindowHasLeftThem)
+{
+    Attach();
+    // What the platform makes of a visit, with the guard not yet there.
+    Fetch(Url(kPage, "/index.html?q=1"));
+    for (const char* resource : {"/logo.png", "/app.js", "/a/page.html", "/nostore.html"})
+        Fetch(Url(kPage, resource));
+    const auto made = TracesOf(kPage);
+    std::printf("what the platform made of a visit to %s:%s\n", kPage, Listed(made).c_str());
+    EXPECT_GE(made.size(), 4u) << "the page, its query, its resources and its cookies";
+    RemoveTraces();
+
+    Load(Url(kPage, "/index.html?q=1"), {Url(kFramed, "/frame.html")});
+    EXPECT_FALSE(TracesOf(kPage).empty()) << "what came after the page's pass is still there";
+    Load(Url(kLanding, "/landing.html"));  // the window leaves both sites
+    EXPECT_EQ("", Listed(TracesOf(kPage)));
+    EXPECT_EQ("", Listed(TracesOf(kFramed)));
+    Close();
+    EXPECT_EQ("", Listed(TracesOf(kLanding))) << "the site shown last goes when the window closes";
+}
+
+TEST_F(RealVisitTest, AWhiteListedSiteAndASiteNeverVisitedKeepEverything)
+{
+    WriteBytes(GuardWhiteListPath(), std::string(kPage) + "\r\n");
+    Attach();
+    Fetch(Url(kRedirect, "/a/page.html"));  // another program's visit, not this window's
+    const auto unvisited = TracesOf(kRedirect);
+    Load(Url(kPage, "/index.html?q=1"), {Url(kFramed, "/frame.html")});
+    const auto kept = TracesOf(kPage);
+    Load(Url(kLanding, "/landing.html"));
+    Close();
+    EXPECT_EQ(Listed(kept), Listed(TracesOf(kPage)));
+    EXPECT_EQ(Listed(unvisited), Listed(TracesOf(kRedirect)));
+    EXPECT_EQ("", Listed(TracesOf(kFramed))) << "its frame is another site's";
+}
+
+// A server redirect: the browser examines the address it was sent to, and
+// NavigateComplete2 names where the redirect ended.
+TEST_F(RealVisitTest, ARedirectLeavesNothingOfItsSourceOrItsTarget)
+{
+    Attach();
+    const std::string source = Url(kRedirect, "/go?to=" + Url(kLanding, "/landing.html"));
+    const std::string target = Url(kLanding, "/landing.html");
+    browser_->FireBeforeNavigate2(Wide(source));
+    ASSERT_TRUE(Fetch(source));
+    std::printf("what the platform made of a redirect:%s%s\n", Listed(TracesOf(kRedirect)).c_str(),
+                Listed(TracesOf(kLanding)).c_str());
+    browser_->FireNavigateComplete2(Wide(target));
+    Fetch(Url(kLanding, "/logo.png"));
+    browser_->FireDocumentComplete(Wide(target));
+    Close();
+    EXPECT_EQ("", Listed(TracesOf(kRedirect)));
+    EXPECT_EQ("", Listed(TracesOf(kLanding)));
+}
+
+}  // namespace
