@@ -113,13 +113,18 @@ std::string DeriveDomain(std::string address)
     return slash == ansi::npos ? std::string() : address.substr(0, slash);
 }
 
+const std::string* CDomainTracker::MatchingEntry(const std::string& address) const
+{
+    const auto match = std::find_if(entries_.begin(), entries_.end(),
+                                    [&](const std::string& entry) { return ansi::Contains(address, entry); });
+    return match == entries_.end() ? nullptr : &*match;
+}
+
 int CDomainTracker::CheckUrl(std::string address)
 {
-    for (const auto& entry : entries_) {
-        if (ansi::Contains(address, entry)) {
-            SetPendingDomain(entry);
-            return 1;
-        }
+    if (const std::string* entry = MatchingEntry(address)) {
+        SetPendingDomain(*entry);
+        return 1;
     }
     SetPendingDomain(DeriveDomain(std::move(address)));
     return 0;
@@ -192,8 +197,7 @@ void CDomainTracker::Arrive(const std::string& address, bool topLevel, const voi
         return;
     if (topLevel)
         topDomain_ = domain;
-    const auto kept = [&](const std::string& entry) { return ansi::Contains(address, entry); };
-    if (std::any_of(entries_.begin(), entries_.end(), kept))
+    if (MatchingEntry(address))
         return;
     Remember(domain);
     arrived_ = std::move(domain);

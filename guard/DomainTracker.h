@@ -65,6 +65,8 @@ public:
     void MarkListUnreadable() { listUnreadable_ = true; }
 
 private:
+    // The first entry found in the address, in file order, or null.
+    const std::string* MatchingEntry(const std::string& address) const;
     // The file's entries appended; false, with nothing changed, when it cannot be read.
     bool AppendWhiteList();
     void SetPendingDomain(const std::string& domain);
