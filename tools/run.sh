@@ -6,9 +6,16 @@
 # of cleaning, white-lists example.org, saves the list and switches the guard
 # on from the tray menu; then it browses through a stand-in browser window on
 # the registered guard and opens Statistics. A picture of the panel is saved
-# after each step.
+# after each step. The pages it browses are served on this machine
+# (tools/sites) and fetched through Wine's own HTTP stack.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The sites' names resolve to loopback addresses in a mount namespace of the
+# run's own, which sees a hosts file of the run's making where the machine's
+# is; the machine's own file is never touched. Without one, addresses serve.
+if [ -z "${NORVANE_RUN_NAMESPACE:-}" ] && unshare -m true 2>/dev/null; then
+  exec env NORVANE_RUN_NAMESPACE=1 unshare -m bash "$0" "$@"
+fi
 tools/setup.sh >&2
 
 preset=mingw arch=win32
@@ -23,8 +30,28 @@ bin=$PWD/build/$preset/bin
 prefix=$PWD/build/$preset/demo-prefix
 tools/wine-env.sh down "$prefix" "$arch" >/dev/null 2>&1 || true
 rm -rf "$prefix" "$prefix.state"
+sites=$PWD/build/$preset/run-sites
+names=(www.example.com ads.example-cdn.net www.example.org shop.example.net)
+addresses=(127.0.0.2 127.0.0.3 127.0.0.4 127.0.0.5)
+by_name=false
+if [ -n "${NORVANE_RUN_NAMESPACE:-}" ]; then
+  mkdir -p "$sites"
+  { cat /etc/hosts; for i in "${!names[@]}"; do echo "${addresses[$i]} ${names[$i]}"; done; } >"$sites.hosts"
+  mount --bind "$sites.hosts" /etc/hosts && by_name=true
+fi
+tools/sites/sites.sh up "$sites" --port 80
 tools/wine-env.sh up "$prefix" "$arch"
-trap 'tools/wine-env.sh down "$prefix" "$arch"' EXIT
+trap 'tools/wine-env.sh down "$prefix" "$arch"; tools/sites/sites.sh down "$sites"' EXIT
+# The address of site number i (0 to 3) with a path: by its name where names
+# resolve, with the port where port 80 was taken.
+site() {
+  local address=${addresses[$1]} host port
+  port=$(awk -v a="$address" '$1 == a { print $2 }' "$sites/ports")
+  host=$address; $by_name && host=${names[$1]}
+  [ "$port" = 80 ] || host=$host:$port
+  echo "http://$host$2"
+}
+kept=example.org; $by_name || kept=${addresses[2]}
 export WINEPREFIX=$prefix WINEARCH=$arch
 wine() { tools/wine-run.sh "$@"; }
 
@@ -45,24 +72,25 @@ drive wait shot "$winshots\\1-options.bmp"
 echo "== Options: ticking Remove History Entries, Cookies, Temporary Internet Files, Last Type Url(s)"
 drive check 2 check 3 check 4 check 5 shot "$winshots\\2-options-ticked.bmp"
 
-echo "== White List: typing example.org into the Url box, Add, Save List"
-drive tab WhiteList text type example.org button Add button "Save List" shot "$winshots\\3-white-list-saved.bmp"
+echo "== White List: typing $kept into the Url box, Add, Save List"
+drive tab WhiteList text type "$kept" button Add button "Save List" shot "$winshots\\3-white-list-saved.bmp"
 
 echo "== Done hides the panel to the tray; its tray menu's Enable Norvane switches the guard on"
 drive button Done wait-hidden tray-menu keys DOWN keys RETURN
 echo "   guard switched on: BHOEnabled = $(wine reg query 'HKLM\Software\Norvane' /v BHOEnabled | tr -d '\r' | sed -n 's/.*REG_DWORD *//p')"
 
 echo "== Browsing (GuardHost.exe is the browser window here: it fires each page's"
-echo "   events in the browser's order and leaves the page's traces where a browser"
-echo "   makes them: the page, its cookie and typed address before NavigateComplete2,"
-echo "   its image, its script's cookie, its DOM storage, userData and plug-in"
-echo "   shared object and its History item after it, then its frame the same way;"
-echo "   it also answers Wine's own question before a History item is deleted)"
+echo "   events in the browser's order and, between them, fetches the page through"
+echo "   Wine's own HTTP stack (which caches it and keeps the cookies its response"
+echo "   sets) and adds its typed address before NavigateComplete2; its image and"
+echo "   script (fetched too), its script's cookie, its DOM storage, userData and"
+echo "   plug-in shared object and its History item after it, then its frame the"
+echo "   same way; it also answers Wine's own question before a History item is deleted)"
 wine "$bin/GuardHost.exe" --leave-traces \
-  http://www.example.com/index.html --frame http://ads.example-cdn.net/banner.html \
-  http://www.example.org/news/today.html \
-  https://shop.example.net/cart?item=7 \
-  http://www.example.com/contact.html
+  "$(site 0 /index.html)" --frame "$(site 1 /banner.html)" \
+  "$(site 2 /news/today.html)" \
+  "$(site 3 '/cart?item=7')" \
+  "$(site 0 /contact.html)"
 
 echo "== Back from the tray (a double click on its icon): Statistics"
 drive tray-open wait tab Statistics shot "$winshots\\4-statistics.bmp"

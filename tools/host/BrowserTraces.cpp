@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <wininet.h>
 
+#include <cstdio>
 #include <fstream>
 #include <vector>
 
@@ -84,15 +85,22 @@ int CountNames(const std::string& folder, const std::string& domain, bool folder
     return count;
 }
 
-// A temporary Internet file with this content, committed under the address.
-void CacheFile(const std::string& url, const char* extension, const char* content)
+// The address fetched as the browser's download fetches it: the response
+// read whole, so that the platform caches it and keeps the cookies it sets.
+void Fetch(const std::string& url)
 {
-    char file[MAX_PATH] = {};
-    if (!CreateUrlCacheEntryA(url.c_str(), 0, extension, file, 0))
+    static const HINTERNET session = InternetOpenA("Mozilla/4.0 (compatible; MSIE 8.0)", INTERNET_OPEN_TYPE_DIRECT,
+                                                   nullptr, nullptr, 0);
+    HINTERNET response = session ? InternetOpenUrlA(session, url.c_str(), nullptr, 0, 0, 0) : nullptr;
+    if (!response) {
+        std::printf("  could not fetch %s (error %lu)\n", url.c_str(), GetLastError());
         return;
-    std::ofstream(file, std::ios::binary) << content;
-    FILETIME never{};
-    CommitUrlCacheEntryA(url.c_str(), file, never, never, NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr);
+    }
+    char buffer[4096];
+    DWORD read = 0;
+    while (InternetReadFile(response, buffer, sizeof buffer, &read) && read > 0) {
+    }
+    InternetCloseHandle(response);
 }
 
 // The address typed into the address bar: the first free of url1 to url25.
@@ -130,15 +138,16 @@ std::string HostOf(const std::string& url)
 
 void LeaveResponseTraces(const std::string& url, bool inFrame)
 {
-    CacheFile(url, "htm", "<html>page</html>");
-    InternetSetCookieA(("http://" + HostOf(url) + "/").c_str(), "visit", "1; expires=Sat,01-Jan-2039 00:00:00 GMT");
+    Fetch(url);
     if (!inFrame)
         AddTypedAddress(url);
 }
 
 void LeaveResourceTraces(const std::string& url, bool inFrame)
 {
-    CacheFile("http://" + HostOf(url) + "/logo.png", "png", "PNG");
+    for (const char* resource : {"/logo.png", "/app.js"})
+        Fetch("http://" + HostOf(url) + resource);
+    // A cookie the page's script sets: the HTML engine hands it to the cookie store.
     InternetSetCookieA(("http://" + HostOf(url) + "/").c_str(), "script", "1; expires=Sat,01-Jan-2039 00:00:00 GMT");
     const std::string host = HostOf(url);
     WriteTextFile(DomStoreFolder(), host + "[1].xml", "<root><item name=\"id\" value=\"42\"/></root>");

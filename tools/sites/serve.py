@@ -2,7 +2,8 @@
 """The sites the tests and the main job browse, served on loopback addresses.
 
 Each site is an address of 127.0.0.0/8 (every one is this machine, and each is
-a site of its own to the browser), on a free port the system picks. When all
+a site of its own to the browser), on the port asked for (--port) where it is
+free, else on a free port the system picks. When all
 listen, "<address> <port>" lines go to the ports file; the server ends when
 the stop file appears, or after --life seconds whatever happens.
 
@@ -48,15 +49,7 @@ class Site(http.server.BaseHTTPRequestHandler):
         path = self.path.split("?", 1)[0]
         host = self.server.server_address[0]
         cacheable = [("Cache-Control", "max-age=3600")]
-        if path in ("/", "/index.html", "/frame.html", "/landing.html"):
-            frame = self.frame_of.get(host, "") if path == "/index.html" else ""
-            body = PAGE.format(frame=f'<iframe src="{frame}"></iframe>' if frame else "").encode()
-            self.send(200, body, headers=cacheable + [
-                ("Set-Cookie", "session=s1"),  # host-only, for the browser's session
-                ("Set-Cookie", "id=p1; expires=Sat, 01-Jan-2039 00:00:00 GMT"),
-                ("Set-Cookie", "pref=a1; Path=/a/; expires=Sat, 01-Jan-2039 00:00:00 GMT"),
-            ])
-        elif path == "/logo.png":
+        if path == "/logo.png":
             self.send(200, b"\x89PNG\r\n\x1a\n", "image/png", cacheable)
         elif path == "/app.js":
             self.send(200, b"var x = 1;\n", "application/javascript", cacheable)
@@ -65,10 +58,16 @@ class Site(http.server.BaseHTTPRequestHandler):
         elif path == "/nostore.html":
             self.send(200, b"<html>private</html>", headers=[("Cache-Control", "no-store")])
         elif path == "/go":
-            target = self.headers.get("X-Target") or self.query_target()
-            self.send(302, b"", headers=[("Location", target), ("Set-Cookie", "hop=r1; expires=Sat, 01-Jan-2039 00:00:00 GMT")])
-        else:
-            self.send(404, b"not here")
+            self.send(302, b"", headers=[("Location", self.query_target()),
+                                         ("Set-Cookie", "hop=r1; expires=Sat, 01-Jan-2039 00:00:00 GMT")])
+        else:  # any other address is a page of the site
+            frame = self.frame_of.get(host, "") if path == "/index.html" else ""
+            body = PAGE.format(frame=f'<iframe src="{frame}"></iframe>' if frame else "").encode()
+            self.send(200, body, headers=cacheable + [
+                ("Set-Cookie", "session=s1"),  # host-only, for the browser's session
+                ("Set-Cookie", "id=p1; expires=Sat, 01-Jan-2039 00:00:00 GMT"),
+                ("Set-Cookie", "pref=a1; Path=/a/; expires=Sat, 01-Jan-2039 00:00:00 GMT"),
+            ])
 
     def query_target(self):
         query = self.path.split("?", 1)[1] if "?" in self.path else ""
@@ -83,19 +82,31 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = False
 
 
+def Listen(address, port):
+    """A server on the port asked for, or on a free one where that is taken."""
+    if port:
+        try:
+            return Server((address, port), Site)
+        except OSError as error:
+            print(f"serve.py: port {port} on {address} is taken ({error.strerror}); serving on a free one",
+                  file=sys.stderr)
+    return Server((address, 0), Site)  # port 0: a free one, never a taken one
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--ports", required=True)
     parser.add_argument("--stop", required=True)
     parser.add_argument("--life", type=float, default=900)
     parser.add_argument("--frames", default="", help="address=address of the site whose page frames the other")
+    parser.add_argument("--port", type=int, default=0, help="the port to serve on where it is free (0: any free one)")
     parser.add_argument("addresses", nargs="+")
     args = parser.parse_args()
     servers = []
     for address in args.addresses:
         if not ipaddress.ip_address(address).is_loopback:
             sys.exit(f"serve.py: {address} is not a loopback address; only this machine is served")
-        servers.append(Server((address, 0), Site))  # port 0: a free one, never a taken one
+        servers.append(Listen(address, args.port))
     ports = {server.server_address[0]: server.server_address[1] for server in servers}
     for pair in filter(None, args.frames.split(",")):
         page, framed = pair.split("=")
