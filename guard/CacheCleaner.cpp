@@ -36,7 +36,10 @@ bool Walk(const char* pattern, const CPassDeadline& deadline, Visit visit)
 
 void CCacheCleaner::CleanCookies(const CCleaningRule& rule, const CPassDeadline& deadline)
 {
-    const auto visit = [&](const INTERNET_CACHE_ENTRY_INFOA& entry) { DeleteIfMatching(entry, rule); };
+    const auto visit = [&](const INTERNET_CACHE_ENTRY_INFOA& entry) {
+        if (entry.lpszSourceUrlName && rule.RemovesCookie(entry.lpszSourceUrlName))
+            WinInet().DeleteEntry(entry.lpszSourceUrlName);
+    };
     // Windows matches the container prefix without regard to case, so "cookie:"
     // reaches the cookies there. Wine compares it case-sensitively with its
     // prefix "Cookie:" and yields nothing; only then is the second spelling

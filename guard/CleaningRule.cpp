@@ -66,6 +66,32 @@ bool CCleaningRule::RemovesName(const std::wstring& name) const
            std::none_of(wideKeep_.begin(), wideKeep_.end(), within);
 }
 
+bool CCleaningRule::RemovesCookie(const std::string& url) const
+{
+    if (Removes(url))
+        return true;
+    const std::size_t at = url.find('@');
+    if (at == std::string::npos)
+        return false;
+    const std::string host = url.substr(at + 1, url.find('/', at) - at - 1);
+    // A parent has a dot of its own (no cookie is kept for a whole top-level
+    // domain), and an address has no parent.
+    const auto isAddress = [](const std::string& text) {
+        return text.find_first_not_of("0123456789.") == std::string::npos || text.find(':') != std::string::npos;
+    };
+    if (host.find('.') == std::string::npos || isAddress(host))
+        return false;
+    const auto under = [&](const std::string& domain) {
+        return !isAddress(domain) && domain.size() > host.size() + 1 &&
+               domain.compare(domain.size() - host.size(), host.size(), host) == 0 &&
+               domain[domain.size() - host.size() - 1] == '.';
+    };
+    const auto kept = [&](const std::string& entry) {
+        return ansi::Contains(url, entry) || ansi::Contains(entry, host);
+    };
+    return std::any_of(domains_.begin(), domains_.end(), under) && std::none_of(keep_.begin(), keep_.end(), kept);
+}
+
 bool NamesASite(const std::string& domain)
 {
     // Bytes above 127 count as letters: in the process code page they are

@@ -19,6 +19,11 @@ public:
 
     bool Removes(const std::string& text) const;
     bool RemovesName(const std::wstring& name) const;
+    // A cookie entry ("Cookie:user@host/path"): as any text, and also when
+    // its host is a parent domain of one of the rule's hosts (a cookie set
+    // for example.net by shop.example.net is sent back to it), unless an
+    // entry names that parent or a site under it.
+    bool RemovesCookie(const std::string& url) const;
 
 private:
     std::vector<std::string> domains_;

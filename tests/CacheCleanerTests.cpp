@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "CacheCleaner.h"
@@ -65,6 +66,26 @@ TEST_F(CacheCleanerTest, CookiesRemovesOnlyMatchingCookies)
     ASSERT_EQ(1u, left.size());
     EXPECT_NE(std::string::npos, left[0].find(other));
     EXPECT_EQ(Urls{"http://" + site + "/page.html"}, cache_.FileUrls()) << "files are CleanCache's";
+}
+
+// A cookie a site set for its parent domain is sent back to it: it goes
+// with the site's own, unless the white list names the parent or a site
+// under it; a sibling's cookie stays.
+TEST_F(CacheCleanerTest, ACookieForTheSitesParentDomainGoesUnlessTheWhiteListNamesIt)
+{
+    const std::string site = cache_.Host("shop"), parent = site.substr(site.find('.') + 1);
+    const std::string sibling = cache_.Host("www");
+    for (bool kept : {false, true}) {
+        cache_.AddCookie(parent);
+        cache_.AddCookie(sibling);
+        const std::vector<std::string> keep = kept ? std::vector<std::string>{sibling} : std::vector<std::string>{};
+        CCacheCleaner::CleanCookies(CCleaningRule(std::vector<std::string>{site}, keep));
+        const Urls left = cache_.CookieUrls();
+        const bool parentLeft =
+            std::any_of(left.begin(), left.end(), [&](const std::string& url) { return url.find("@" + parent + "/") != std::string::npos; });
+        EXPECT_EQ(kept, parentLeft) << (kept ? "a white-listed site under the parent reads it" : "the parent's cookie");
+        EXPECT_EQ(kept ? 2u : 1u, left.size()) << "the sibling's own cookie stays";
+    }
 }
 
 TEST_F(CacheCleanerTest, CookieMatchIsCaseSensitive)

@@ -51,6 +51,19 @@ std::string ItemName(const std::string& url)
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A cookie the site set for a parent domain of its host ("Cookie:user@example.net/"
+// for shop.example.net), which the browser sends back to it.
+bool IsParentDomainCookie(const std::string& cookie, const std::string& domain)
+{
+    const std::size_t at = cookie.find('@');
+    if (at == std::string::npos)
+        return false;
+    const std::string host = cookie.substr(at + 1, cookie.find('/', at) - at - 1);
+    const std::string suffix = "." + host;
+    return host.find('.') != std::string::npos && domain.size() > suffix.size() &&
+           domain.compare(domain.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 // The browser's randomly named sub-folder, and the plug-in's.
 const char kRandom[] = "\\Q7N2XK4M";
 
@@ -170,7 +183,7 @@ TraceCount CountTraces(const std::string& domain)
         if (!(type & (COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY)) && Contains(url, domain))
             ++count.cache;
     for (const auto& [url, type] : CacheEntries("Cookie:"))
-        if (Contains(url, domain))
+        if (Contains(url, domain) || IsParentDomainCookie(url, domain))
             ++count.cookies;
     HKEY typed = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kTyped, 0, KEY_READ, &typed) == ERROR_SUCCESS) {

@@ -63,11 +63,19 @@ class Site(http.server.BaseHTTPRequestHandler):
         else:  # any other address is a page of the site
             frame = self.frame_of.get(host, "") if path == "/index.html" else ""
             body = PAGE.format(frame=f'<iframe src="{frame}"></iframe>' if frame else "").encode()
-            self.send(200, body, headers=cacheable + [
+            cookies = [
                 ("Set-Cookie", "session=s1"),  # host-only, for the browser's session
                 ("Set-Cookie", "id=p1; expires=Sat, 01-Jan-2039 00:00:00 GMT"),
                 ("Set-Cookie", "pref=a1; Path=/a/; expires=Sat, 01-Jan-2039 00:00:00 GMT"),
-            ])
+            ]
+            # A site reached by a name under a parent domain also sets a cookie
+            # for the parent, which the browser sends to every site under it.
+            name = (self.headers.get("Host") or "").split(":")[0]
+            labels = name.split(".")
+            if len(labels) >= 3 and not name.replace(".", "").isdigit():
+                parent = ".".join(labels[1:])
+                cookies.append(("Set-Cookie", f"wide=w1; Domain={parent}; expires=Sat, 01-Jan-2039 00:00:00 GMT"))
+            self.send(200, body, headers=cacheable + cookies)
 
     def query_target(self):
         query = self.path.split("?", 1)[1] if "?" in self.path else ""
