@@ -181,14 +181,8 @@ std::optional<CheckedEntry> Check(HANDLE handle, const std::wstring& expectedPat
     return entry;
 }
 
-}  // namespace
-
-OpenFileApi& OpenFiles()
-{
-    static OpenFileApi api{&DeleteOpenFile, &SetOpenFileAttributes, &FinalPathOf};
-    return api;
-}
-
+// A full path in the "\\?\" form, which the platform takes as it stands:
+// no trailing dot or space is dropped, no "." or ".." is resolved.
 std::wstring VerbatimPath(const std::wstring& path)
 {
     if (path.compare(0, 4, L"\\\\?\\") == 0)
@@ -196,6 +190,14 @@ std::wstring VerbatimPath(const std::wstring& path)
     if (path.compare(0, 2, L"\\\\") == 0)
         return L"\\\\?\\UNC\\" + path.substr(2);
     return L"\\\\?\\" + path;
+}
+
+}  // namespace
+
+OpenFileApi& OpenFiles()
+{
+    static OpenFileApi api{&DeleteOpenFile, &SetOpenFileAttributes, &FinalPathOf};
+    return api;
 }
 
 std::optional<PinnedFolder> PinnedFolder::Open(const std::wstring& path)

@@ -77,7 +77,3 @@ struct OpenFileApi {
 };
 
 OpenFileApi& OpenFiles();
-
-// A full path in the "\\?\" form, which the platform takes as it stands:
-// no trailing dot or space is dropped, no "." or ".." is resolved.
-std::wstring VerbatimPath(const std::wstring& path);

@@ -614,11 +614,7 @@ protected:
     // script sets come after it.
     void Load(const std::string& url, const std::vector<std::string>& frames = {})
     {
-        std::vector<std::wstring> wide;
-        for (const auto& frame : frames)
-            wide.push_back(Wide(frame));
-        browser_->LoadPage(Wide(url), wide, [](const std::wstring& address, CBrowserStandIn::LoadPoint point, bool) {
-            const std::string text(address.begin(), address.end());
+        browser_->LoadPage(url, frames, [](const std::string& text, CBrowserStandIn::LoadPoint point, bool) {
             if (point == CBrowserStandIn::LoadPoint::Response) {
                 UrlCacheFixture::AddFile(text);
             } else {

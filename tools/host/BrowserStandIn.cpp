@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "AnsiText.h"
 #include "ComObject.h"
 #include "Variants.h"
 
@@ -210,6 +211,18 @@ bool CBrowserStandIn::LoadPage(const std::wstring& url, const std::vector<std::w
         FireDocumentComplete(frames[i], frameObjects[i].Get());
     FireDocumentComplete(url);
     return true;
+}
+
+bool CBrowserStandIn::LoadPage(const std::string& url, const std::vector<std::string>& frames,
+                               const AnsiTraceHook& leave)
+{
+    std::vector<std::wstring> wideFrames;
+    for (const auto& frame : frames)
+        wideFrames.push_back(ansi::ToWide(frame));
+    return LoadPage(ansi::ToWide(url), wideFrames, [&](const std::wstring& address, LoadPoint point, bool inFrame) {
+        if (leave)
+            leave(ansi::ToAnsi(address.c_str()), point, inFrame);
+    });
 }
 
 HRESULT CBrowserStandIn::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*)

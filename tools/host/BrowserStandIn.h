@@ -38,6 +38,9 @@ public:
     // leaves the traces at each point. False when BeforeNavigate2 was cancelled.
     bool LoadPage(const std::wstring& url, const std::vector<std::wstring>& frames = {},
                   const TraceHook& leave = TraceHook());
+    // The same with addresses in the process code page, as the hook gets them.
+    using AnsiTraceHook = std::function<void(const std::string& url, LoadPoint point, bool inFrame)>;
+    bool LoadPage(const std::string& url, const std::vector<std::string>& frames, const AnsiTraceHook& leave);
     // Any event with parameters of the caller's making (null included).
     HRESULT FireRaw(DISPID id, DISPPARAMS* params);
 

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "AnsiText.h"
 #include "BrowserStandIn.h"
 #include "BrowserTraces.h"
 #include "ComPtr.h"
@@ -181,8 +180,7 @@ int Run(const std::vector<Page>& pages, bool leaveTraces)
     SiteBook book(WhiteListEntries());
     // Each trace is counted as it is made: what the guard removes later
     // never hides what the visit left.
-    const auto leave = [&](const std::wstring& address, CBrowserStandIn::LoadPoint point, bool inFrame) {
-        const std::string url = ansi::ToAnsi(address.c_str());
+    const auto leave = [&](const std::string& url, CBrowserStandIn::LoadPoint point, bool inFrame) {
         Site& site = book.For(url);
         const TraceCount before = CountTraces(site.domain);
         if (point == CBrowserStandIn::LoadPoint::Response)
@@ -192,13 +190,10 @@ int Run(const std::vector<Page>& pages, bool leaveTraces)
         site.made += CountTraces(site.domain) - before;
     };
     for (const auto& page : pages) {
-        std::vector<std::wstring> frames;
-        for (const auto& frame : page.frames)
-            frames.push_back(ansi::ToWide(frame));
         if (leaveTraces)
-            browser->LoadPage(ansi::ToWide(page.url), frames, leave);
+            browser->LoadPage(page.url, page.frames, leave);
         else
-            browser->LoadPage(ansi::ToWide(page.url), frames);
+            browser->LoadPage(page.url, page.frames, nullptr);
         std::printf("navigated: %s\n", page.url.c_str());
         for (const auto& frame : page.frames)
             std::printf("  frame: %s\n", frame.c_str());
