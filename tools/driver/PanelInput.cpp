@@ -16,10 +16,17 @@ const char kPanelCaption[] = "Norvane Configuration";
 const UINT kOptionsPage = 104;  // any page: every one draws the same tab bar
 
 
+// Input sent to another process reaches its thread some tens of
+// milliseconds later under Wine (it goes round through the display), and
+// until then that thread answers messages as if nothing had been sent.
+const DWORD kInputDeliveryMs = 150;
+DWORD g_lastInputAt = 0;
+
 void Send(std::vector<INPUT>& inputs)
 {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     inputs.clear();
+    g_lastInputAt = GetTickCount();
 }
 
 INPUT Key(WORD vk, bool up)
@@ -227,9 +234,19 @@ void Settle(HWND window)
     // and each answer lets at least one queued message through: enough
     // rounds for a click's or a key's messages and what their handlers post.
     const int kRounds = 32;
-    for (int round = 0; window && round < kRounds; ++round)
-        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr))
-            break;
+    const auto rounds = [&] {
+        for (int round = 0; window && round < kRounds; ++round)
+            if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr))
+                return;
+    };
+    // Rounds until the last input sent has had time to arrive, then once more
+    // for what it set off.
+    do {
+        rounds();
+        pumpOwn();
+        Sleep(1);
+    } while (GetTickCount() - g_lastInputAt < kInputDeliveryMs);
+    rounds();
     pumpOwn();
 }
 
