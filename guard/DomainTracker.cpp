@@ -6,21 +6,20 @@
 #include <utility>
 
 #include "AnsiText.h"
+#include "AppContainer.h"
 #include "CacheCleaner.h"
 #include "HistoryCleaner.h"
 #include "MessageBoxApi.h"
 #include "ModulePath.h"
-#include "RegValue.h"
+#include "SettingsStore.h"
 #include "TextFile.h"
 #include "TypedUrlCleaner.h"
 #include "WebsiteDataCleaner.h"
+#include "WhiteListFile.h"
 
 namespace {
 
-const std::string kSettings = "Software\\Norvane\\";
-// Where a browser in Protected Mode (low integrity, no HKLM writes) keeps what
-// the guard writes: the platform's place for low-integrity data.
-const std::string kLowSettings = "Software\\AppDataLow\\Software\\Norvane\\";
+using namespace settings;
 
 // Adds one to the counter; true when the registry took the write.
 bool AddOne(CRegNumberValue&& counter)
@@ -29,11 +28,19 @@ bool AddOne(CRegNumberValue&& counter)
     return counter.LastWriteSucceeded();
 }
 
-// Counts the pass in HKLM, or under AppDataLow when HKLM refuses the write.
-void Count(const std::string& counterName)
+// Counts the pass in the machine's store, or under AppDataLow when a
+// Protected Mode browser may not write HKLM; an Enhanced Protected Mode tab
+// (an AppContainer, which may write neither) counts in its container's own
+// storage.
+void Count(const char* counterName)
 {
-    if (!AddOne(CRegNumberValue(kSettings + counterName)))
-        AddOne(CRegNumberValue(kLowSettings + counterName, 0, false, HKEY_CURRENT_USER));
+    if (AppContainer().inContainer()) {
+        if (const ContainerStore store{})
+            AddOne(store.Number(counterName));
+        return;
+    }
+    if (!AddOne(MachineNumber(counterName)))
+        AddOne(UserNumber(counterName));
 }
 
 // Cookies and website data, as the browser's own deletion has them: a site
@@ -50,10 +57,10 @@ const struct {
     const char* counter;
     void (*clean)(const CCleaningRule&, const CPassDeadline&);
 } kPass[] = {
-    {"RemoveCookies", "RemoveCookiesEntries", &CleanCookiesAndWebsiteData},
-    {"RemoveCache", "RemoveCacheEntries", &CCacheCleaner::CleanCache},
-    {"RemoveLastTyped", "RemoveLastTypedEntries", &CTypedUrlCleaner::CleanTypedUrls},
-    {"RemoveHistory", "RemoveHistoryEntries", &CleanHistory},
+    {kRemoveCookies, kRemoveCookiesEntries, &CleanCookiesAndWebsiteData},
+    {kRemoveCache, kRemoveCacheEntries, &CCacheCleaner::CleanCache},
+    {kRemoveLastTyped, kRemoveLastTypedEntries, &CTypedUrlCleaner::CleanTypedUrls},
+    {kRemoveHistory, kRemoveHistoryEntries, &CleanHistory},
 };
 
 bool SameSite(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
@@ -70,7 +77,7 @@ std::string GuardWhiteListPath()
     MEMORY_BASIC_INFORMATION memory{};
     if (!VirtualQuery(reinterpret_cast<const void*>(&GuardWhiteListPath), &memory, sizeof memory))
         return std::string();
-    return FileBesideModule(static_cast<HMODULE>(memory.AllocationBase), "WhiteList.txt");
+    return FileBesideModule(static_cast<HMODULE>(memory.AllocationBase), kWhiteListFileName);
 }
 
 void CDomainTracker::LoadWhiteList()
@@ -85,12 +92,12 @@ void CDomainTracker::ReloadWhiteListQuietly() { AppendWhiteList(); }
 
 bool CDomainTracker::AppendWhiteList()
 {
-    const std::string path = GuardWhiteListPath();
-    const auto text = path.empty() ? std::nullopt : ReadLocalTextFile(path);
-    if (!text)
+    auto read = ReadWhiteListFile(GuardWhiteListPath());
+    if (read.status != WhiteListRead::Read)
         return false;
     listUnreadable_ = false;
-    ParseWhiteList(*text);
+    for (auto& entry : read.entries)
+        entries_.push_back(std::move(entry));
     return true;
 }
 
@@ -135,7 +142,11 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
     pendingDomain_ = domain;
     // Under the user's own key, which a Protected Mode browser may write too:
     // what one user browses is no other user's to read.
-    CRegTextValue(kLowSettings + "LastDomain", "", false, HKEY_CURRENT_USER).Set(domain);
+    // An Enhanced Protected Mode tab keeps it in its container's storage.
+    if (!AppContainer().inContainer())
+        UserText(kLastDomain).Set(domain);
+    else if (const ContainerStore store{})
+        store.Text(kLastDomain).Set(domain);
 }
 
 void CDomainTracker::RunCleaningPass()
@@ -241,7 +252,7 @@ bool CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline
     for (const auto& row : kPass) {
         if (deadline.Passed())
             return false;  // the rest waits for the next pass of these domains
-        if (CRegNumberValue(kSettings + row.setting).Get() != 1)
+        if (MachineNumber(row.setting).Get() != 1)
             continue;
         row.clean(rule, deadline);
         Count(row.counter);

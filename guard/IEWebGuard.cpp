@@ -11,7 +11,7 @@
 #include "AnsiText.h"
 #include "ComObject.h"
 #include "GuardModule.h"
-#include "RegValue.h"
+#include "SettingsStore.h"
 
 namespace {
 
@@ -179,7 +179,7 @@ HRESULT IEWebGuard::SetSite(IUnknown* site)
         LeaveWindow();
     } else {
         closingBy_ = CPassDeadline();
-        enabled_ = CRegNumberValue("Software\\Norvane\\BHOEnabled").Get() == 1 ? 1 : 0;
+        enabled_ = settings::MachineNumber(settings::kBHOEnabled).Get() == 1 ? 1 : 0;
         // Nothing thrown may leave for the browser: a list it could not hold
         // in memory is a list it could not read.
         if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <wininet.h>
 
+#include "AppContainer.h"
 #include "PinnedFolder.h"
 #include "ProfileFolders.h"
 #include "UrlCacheEnum.h"
@@ -144,8 +145,30 @@ bool LiesIn(const std::wstring& path, const std::wstring& folder)
 
 }  // namespace
 
+namespace {
+
+// An Enhanced Protected Mode tab keeps its website data in its container's
+// folder ("...\Packages\windows_ie_ac_001\AC"), laid out as the profile's,
+// and may open nothing above it: checked from that folder down.
+std::vector<WebsiteStore> ContainerStores(const std::wstring& container)
+{
+    if (container.empty())
+        return {};
+    return {
+        {container, L"\\Microsoft\\Internet Explorer\\DOMStore", StoreLayout::SiteFiles},
+        {container, L"\\Microsoft\\Internet Explorer\\UserData", StoreLayout::SiteFiles},
+        {container, L"\\Macromedia\\Flash Player\\#SharedObjects", StoreLayout::SiteFoldersInSubfolders},
+        {container, L"\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys",
+         StoreLayout::SiteFolders},
+    };
+}
+
+}  // namespace
+
 std::vector<WebsiteStore> WebsiteStores()
 {
+    if (AppContainer().inContainer())
+        return ContainerStores(AppContainer().folder());
     std::vector<WebsiteStore> stores;
     const std::wstring profile = ShellFolderPathW(CSIDL_PROFILE);
     // Checked from the profile folder down where the store lies in it; a

@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "AnsiText.h"
 #include "PanelSettings.h"
+#include "WhiteListFile.h"
 #include "ModulePath.h"
 #include "resource.h"
 
@@ -60,7 +61,7 @@ UINT CNorvaneDlg::ShowRequestMessage()
 // Beside the program itself, where the installation puts it and where the
 // guard reads it: any user can set the settings' values, and an
 // administrator's panel must not read or write wherever they point.
-std::string CNorvaneDlg::WhiteListPath() { return FileBesideModule(nullptr, "WhiteList.txt"); }
+std::string CNorvaneDlg::WhiteListPath() { return FileBesideModule(nullptr, settings::kWhiteListFileName); }
 
 BOOL CNorvaneDlg::OnInitDialog()
 {

@@ -3,35 +3,39 @@
 #include "Handle.h"
 
 #include "ModulePath.h"
+#include "SettingsStore.h"
 
 namespace panel {
 
 namespace {
 
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Norvane";
-#define NORVANE_LOW "Software\\AppDataLow\\Software\\Norvane\\"
+using namespace settings;
 
 // Defined in this order in one unit: static initialisation creates them,
 // and so reads them, in exactly this order.
-CRegTextValue g_appPath("Software\\Norvane\\AppPath");
-CRegTextValue g_startUp(kRun);
-CRegNumberValue g_removeCookies("Software\\Norvane\\RemoveCookies");
-CRegNumberValue g_removeCookiesEntries("Software\\Norvane\\RemoveCookiesEntries");
-CRegNumberValue g_removeCache("Software\\Norvane\\RemoveCache");
-CRegNumberValue g_removeCacheEntries("Software\\Norvane\\RemoveCacheEntries");
-CRegNumberValue g_removeHistory("Software\\Norvane\\RemoveHistory");
-CRegNumberValue g_removeHistoryEntries("Software\\Norvane\\RemoveHistoryEntries");
-CRegNumberValue g_removeLastTyped("Software\\Norvane\\RemoveLastTyped");
-CRegNumberValue g_removeLastTypedEntries("Software\\Norvane\\RemoveLastTypedEntries");
-CRegNumberValue g_bhoEnabled("Software\\Norvane\\BHOEnabled");
-CRegNumberValue g_nvxMinimize("Software\\Norvane\\NVXMinimize");
+CRegTextValue g_appPath = MachineText(kAppPath);
+CRegTextValue g_startUp(kStartUp);
+CRegNumberValue g_removeCookies = MachineNumber(kRemoveCookies);
+CRegNumberValue g_removeCookiesEntries = MachineNumber(kRemoveCookiesEntries);
+CRegNumberValue g_removeCache = MachineNumber(kRemoveCache);
+CRegNumberValue g_removeCacheEntries = MachineNumber(kRemoveCacheEntries);
+CRegNumberValue g_removeHistory = MachineNumber(kRemoveHistory);
+CRegNumberValue g_removeHistoryEntries = MachineNumber(kRemoveHistoryEntries);
+CRegNumberValue g_removeLastTyped = MachineNumber(kRemoveLastTyped);
+CRegNumberValue g_removeLastTypedEntries = MachineNumber(kRemoveLastTypedEntries);
+CRegNumberValue g_bhoEnabled = MachineNumber(kBHOEnabled);
+CRegNumberValue g_nvxMinimize = MachineNumber(kNVXMinimize);
 // After the settings above, in this order.
-CRegNumberValue g_lowCookiesEntries(NORVANE_LOW "RemoveCookiesEntries", 0, false, HKEY_CURRENT_USER);
-CRegNumberValue g_lowCacheEntries(NORVANE_LOW "RemoveCacheEntries", 0, false, HKEY_CURRENT_USER);
-CRegNumberValue g_lowHistoryEntries(NORVANE_LOW "RemoveHistoryEntries", 0, false, HKEY_CURRENT_USER);
-CRegNumberValue g_lowLastTypedEntries(NORVANE_LOW "RemoveLastTypedEntries", 0, false, HKEY_CURRENT_USER);
-CRegTextValue g_lowLastDomain(NORVANE_LOW "LastDomain", "", false, HKEY_CURRENT_USER);
-CRegTextValue g_userStartUp(kRun, "", false, HKEY_CURRENT_USER);
+CRegNumberValue g_lowCookiesEntries = UserNumber(kRemoveCookiesEntries);
+CRegNumberValue g_lowCacheEntries = UserNumber(kRemoveCacheEntries);
+CRegNumberValue g_lowHistoryEntries = UserNumber(kRemoveHistoryEntries);
+CRegNumberValue g_lowLastTypedEntries = UserNumber(kRemoveLastTypedEntries);
+CRegTextValue g_lowLastDomain = UserText(kLastDomain);
+CRegTextValue g_userStartUp(kStartUp, "", false, HKEY_CURRENT_USER);
+CRegNumberValue g_containerCookiesEntries = ContainerNumberFromOutside(kRemoveCookiesEntries);
+CRegNumberValue g_containerCacheEntries = ContainerNumberFromOutside(kRemoveCacheEntries);
+CRegNumberValue g_containerHistoryEntries = ContainerNumberFromOutside(kRemoveHistoryEntries);
+CRegNumberValue g_containerLastTypedEntries = ContainerNumberFromOutside(kRemoveLastTypedEntries);
 
 }  // namespace
 
@@ -53,6 +57,10 @@ CRegNumberValue& LowRemoveHistoryEntries() { return g_lowHistoryEntries; }
 CRegNumberValue& LowRemoveLastTypedEntries() { return g_lowLastTypedEntries; }
 CRegTextValue& LowLastDomain() { return g_lowLastDomain; }
 CRegTextValue& UserStartUpCommand() { return g_userStartUp; }
+CRegNumberValue& ContainerRemoveCookiesEntries() { return g_containerCookiesEntries; }
+CRegNumberValue& ContainerRemoveCacheEntries() { return g_containerCacheEntries; }
+CRegNumberValue& ContainerRemoveHistoryEntries() { return g_containerHistoryEntries; }
+CRegNumberValue& ContainerRemoveLastTypedEntries() { return g_containerLastTypedEntries; }
 
 void RemoveUserStartUp()
 {

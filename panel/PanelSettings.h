@@ -33,6 +33,13 @@ CRegTextValue& LowLastDomain();
 // write the machine's.
 CRegTextValue& UserStartUpCommand();
 
+// What a guard in an Enhanced Protected Mode tab counts in its AppContainer's
+// registry storage, read from outside the container.
+CRegNumberValue& ContainerRemoveCookiesEntries();
+CRegNumberValue& ContainerRemoveCacheEntries();
+CRegNumberValue& ContainerRemoveHistoryEntries();
+CRegNumberValue& ContainerRemoveLastTypedEntries();
+
 // Removes the value from the user's own Run key.
 void RemoveUserStartUp();
 

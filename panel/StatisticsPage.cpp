@@ -15,20 +15,24 @@ std::wstring ValueMarkup(DWORD count)
 }
 
 
-// Each counter as the guards keep it: in the machine's settings, and under
-// AppDataLow for the passes of a browser in Protected Mode.
-struct CounterPair {
+// Each counter as the guards keep it: in the machine's settings (both
+// bitnesses), under AppDataLow for the passes of a browser in Protected
+// Mode, and in the AppContainer of Enhanced Protected Mode tabs.
+struct CounterSet {
     const wchar_t* cell;
     CRegNumberValue& machine;
     CRegNumberValue& low;
+    CRegNumberValue& container;
 };
 
-std::vector<CounterPair> Counters()
+std::vector<CounterSet> Counters()
 {
-    return {{L"idEntriesHistory", panel::RemoveHistoryEntries(), panel::LowRemoveHistoryEntries()},
-            {L"idEntriesCookies", panel::RemoveCookiesEntries(), panel::LowRemoveCookiesEntries()},
-            {L"idEntriesTempFiles", panel::RemoveCacheEntries(), panel::LowRemoveCacheEntries()},
-            {L"idEntriesUrls", panel::RemoveLastTypedEntries(), panel::LowRemoveLastTypedEntries()}};
+    using namespace panel;
+    return {{L"idEntriesHistory", RemoveHistoryEntries(), LowRemoveHistoryEntries(), ContainerRemoveHistoryEntries()},
+            {L"idEntriesCookies", RemoveCookiesEntries(), LowRemoveCookiesEntries(), ContainerRemoveCookiesEntries()},
+            {L"idEntriesTempFiles", RemoveCacheEntries(), LowRemoveCacheEntries(), ContainerRemoveCacheEntries()},
+            {L"idEntriesUrls", RemoveLastTypedEntries(), LowRemoveLastTypedEntries(),
+             ContainerRemoveLastTypedEntries()}};
 }
 
 // Written every time, also where the copy already holds 0: a guard may have
@@ -47,7 +51,7 @@ void CNorvaneDlg::FillStatisticsPage()
 {
     for (const auto& row : Counters()) {
         if (auto cell = GetElement(row.cell))
-            cell->SetInnerHtml(ValueMarkup(row.machine.Read() + row.low.Read()));
+            cell->SetInnerHtml(ValueMarkup(row.machine.Read() + row.low.Read() + row.container.Read()));
     }
 }
 
@@ -56,6 +60,10 @@ HRESULT CNorvaneDlg::OnClickReset(IHtmlElement&)
     for (const auto& row : Counters()) {
         WriteZero(row.machine);
         WriteZero(row.low);
+        // Only a count the container holds: its storage is the platform's to
+        // make, with the container's access, never the panel's.
+        if (row.container.Refresh())
+            WriteZero(row.container);
     }
     FillStatisticsPage();
     return S_OK;

@@ -9,12 +9,11 @@
 #include <algorithm>
 
 #include "AnsiText.h"
-#include "Handle.h"
 #include "MarkupText.h"
 #include "MessageBoxApi.h"
 #include "NorvaneDlg.h"
 #include "PanelSettings.h"
-#include "TextFile.h"
+#include "WhiteListFile.h"
 
 namespace {
 
@@ -33,84 +32,17 @@ std::string ListMarkup(const std::vector<ListOption>& options)
     return markup + "</select>";
 }
 
-const DWORD kReplaceRetryMs = 3000;  // a reader holds the file for moments, never this long
-const DWORD kReplaceRetryStepMs = 10;
-
 // Every entry of the file, as the guard reads it. Nothing when the file is
 // there but cannot be read; an empty list when there is no file yet.
 std::optional<std::vector<ListOption>> ReadWhiteListFile(const std::string& path)
 {
-    std::vector<ListOption> options;
-    const auto text = ReadLocalTextFile(path);
-    if (!text) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return options;
+    auto read = settings::ReadWhiteListFile(path);
+    if (read.status == settings::WhiteListRead::Unreadable)
         return std::nullopt;
-    }
-    for (auto& entry : ListLines(*text))
+    std::vector<ListOption> options;
+    for (auto& entry : read.entries)
         options.push_back({std::move(entry), false});
     return options;
-}
-
-bool WriteAll(HANDLE file, const std::string& content)
-{
-    DWORD written = 0;
-    const bool whole =
-        content.empty() ||
-        (WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-         written == content.size());
-    return whole && SetEndOfFile(file) && FlushFileBuffers(file);
-}
-
-bool WriteWhole(const std::string& path, const std::string& content)
-{
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    return file && WriteAll(file.Get(), content);
-}
-
-// A standard user may rewrite the list but may not add files to the program
-// folder (that right would let anyone plant a DLL there): the list is then
-// written in place, readers sharing it as they always do.
-bool RewriteInPlace(const std::string& path, const std::string& content)
-{
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAll(file.Get(), content);
-}
-
-// Puts the file in place of the list. Another process (a browser window
-// loading the list) may hold the list open for a moment, and the platform
-// refuses the replacement meanwhile: it is tried again for a bounded time.
-bool MoveOver(const std::string& from, const std::string& to)
-{
-    for (DWORD waited = 0;; waited += kReplaceRetryStepMs) {
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        if (waited >= kReplaceRetryMs)
-            return false;
-        Sleep(kReplaceRetryStepMs);
-    }
-}
-
-// Writes the whole list beside the file first, under a name of its own that
-// no stale file can block, and then puts it in the file's place in one step,
-// so a reader sees the old list or the new one, never a part; when anything
-// fails the old file stays as it was.
-bool ReplaceFileContent(const std::string& path, const std::string& content)
-{
-    const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
-    char temporary[MAX_PATH + 1] = {};
-    if (folder.empty() || folder.size() > MAX_PATH - 14)
-        return false;
-    if (!GetTempFileNameA(folder.c_str(), "nvx", 0, temporary))
-        return GetLastError() == ERROR_ACCESS_DENIED && RewriteInPlace(path, content);
-    if (!WriteWhole(temporary, content) || !MoveOver(temporary, path)) {
-        DeleteFileA(temporary);
-        return false;
-    }
-    return true;
 }
 
 void TellUser(HWND window, const char* text)
@@ -197,11 +129,10 @@ HRESULT CNorvaneDlg::OnClickSave(IHtmlElement&)
                                 "unchanged.");
         return S_OK;
     }
-    std::string content;
-    for (const auto& option : ParseListMarkup(*markup))
-        if (!option.text.empty())
-            content += option.text + "\r\n";
-    if (!ReplaceFileContent(WhiteListPath(), content))
+    std::vector<std::string> entries;
+    for (auto& option : ParseListMarkup(*markup))
+        entries.push_back(std::move(option.text));
+    if (!settings::SaveWhiteListFile(WhiteListPath(), entries))
         TellUser(GetSafeHwnd(), "The white list could not be saved. The file is unchanged.");
     return S_OK;
 }

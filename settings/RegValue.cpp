@@ -19,11 +19,10 @@ std::string WithoutTrailing(std::string text, char c)
     const auto last = text.find_last_not_of(c);
     return text.erase(last == std::string::npos ? 0 : last + 1);
 }
-
-// Closes the key of one operation through the same table that opened it.
 }  // namespace
 
-CRegValueLocation::CRegValueLocation(const std::string& valuePath, HKEY root) : root_(root)
+CRegValueLocation::CRegValueLocation(const std::string& valuePath, HKEY root, REGSAM view)
+    : root_(root), view_(view)
 {
     const std::string path = WithoutLeading(valuePath, '\\');
     const auto last = path.rfind('\\');
@@ -38,7 +37,7 @@ CRegValueLocation::CRegValueLocation(const std::string& valuePath, HKEY root) : 
 HKEY CRegValueLocation::OpenForRead() const
 {
     HKEY key = nullptr;
-    if (Registry().OpenKeyEx(root_, keyPath_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (Registry().OpenKeyEx(root_, keyPath_.c_str(), 0, KEY_READ | view_, &key) != ERROR_SUCCESS)
         return nullptr;
     return key;
 }
@@ -50,7 +49,7 @@ HKEY CRegValueLocation::CreateForWrite() const
     DWORD disposition = 0;
     // Setting values is all a write needs: a standard user is granted no
     // more on the machine's settings key.
-    if (Registry().CreateKeyEx(root_, keyPath_.c_str(), 0, noClass, 0, KEY_SET_VALUE, nullptr, &key,
+    if (Registry().CreateKeyEx(root_, keyPath_.c_str(), 0, noClass, 0, KEY_SET_VALUE | view_, nullptr, &key,
                                &disposition) != ERROR_SUCCESS)
         return nullptr;
     return key;

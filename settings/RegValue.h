@@ -11,9 +11,11 @@
 // path such as "Software\Norvane\RemoveCookies" at its last backslash.
 class CRegValueLocation {
 public:
-    CRegValueLocation(const std::string& valuePath, HKEY root);
+    // view: a registry view flag (KEY_WOW64_32KEY) added to every open.
+    CRegValueLocation(const std::string& valuePath, HKEY root, REGSAM view = 0);
 
     HKEY Root() const { return root_; }
+    REGSAM View() const { return view_; }
     const std::string& KeyPath() const { return keyPath_; }
     const std::string& ValueName() const { return valueName_; }
 
@@ -24,6 +26,7 @@ protected:
 
 private:
     HKEY root_;
+    REGSAM view_;
     std::string valueName_;
     std::string keyPath_;
 };
@@ -31,14 +34,17 @@ private:
 template <typename T>
 class CRegValue : public CRegValueLocation {
 public:
-    T Read()
+    T Read() { return Refresh() ? cached_ : default_; }
+
+    // Reads the value now; whether it could be read (the copy follows it then).
+    bool Refresh()
     {
         T fresh = cached_;
         if (!ReadFromRegistry(fresh))
-            return default_;
+            return false;
         cached_ = fresh;
         read_ = true;
-        return cached_;
+        return true;
     }
 
     T Get() { return (!read_ || force_) ? Read() : cached_; }
@@ -65,8 +71,8 @@ public:
     bool LastWriteSucceeded() const { return written_; }
 
 protected:
-    CRegValue(const std::string& valuePath, T defaultValue, bool force, HKEY root)
-        : CRegValueLocation(valuePath, root), default_(std::move(defaultValue)), force_(force)
+    CRegValue(const std::string& valuePath, T defaultValue, bool force, HKEY root, REGSAM view)
+        : CRegValueLocation(valuePath, root, view), default_(std::move(defaultValue)), force_(force)
     {
         Read();
     }
@@ -95,8 +101,8 @@ bool CRegValue<std::string>::WriteToRegistry(const std::string& value) const;
 class CRegNumberValue : public CRegValue<DWORD> {
 public:
     explicit CRegNumberValue(const std::string& valuePath, DWORD defaultValue = 0, bool force = false,
-                             HKEY root = HKEY_LOCAL_MACHINE)
-        : CRegValue(valuePath, defaultValue, force, root)
+                             HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = 0)
+        : CRegValue(valuePath, defaultValue, force, root, view)
     {
     }
 };
@@ -105,8 +111,8 @@ public:
 class CRegTextValue : public CRegValue<std::string> {
 public:
     explicit CRegTextValue(const std::string& valuePath, const std::string& defaultValue = "",
-                           bool force = false, HKEY root = HKEY_LOCAL_MACHINE)
-        : CRegValue(valuePath, defaultValue, force, root)
+                           bool force = false, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = 0)
+        : CRegValue(valuePath, defaultValue, force, root, view)
     {
     }
 };

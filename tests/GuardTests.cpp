@@ -9,6 +9,7 @@
 #include <functional>
 #include <utility>
 
+#include "AppContainer.h"
 #include "BrowserStandIn.h"
 #include "GuardModule.h"
 #include "HistoryCleaner.h"
@@ -112,10 +113,7 @@ TEST_F(GuardTest, PassiveWhenNotEnabledAtAttachEvenAfterItIsSwitchedOn)
         EXPECT_EQ(0u, Counter("RemoveCacheEntries"));
         browser_->FireOnQuit();
         guard_->SetSite(nullptr);
-        HKEY key = nullptr;
-        RegOpenKeyExA(kRoot, kKey, 0, KEY_SET_VALUE, &key);
-        RegDeleteValueA(key, "BHOEnabled");
-        RegCloseKey(key);
+        DeleteValue(kRoot, kKey, "BHOEnabled");
     }
 }
 
@@ -331,6 +329,96 @@ TEST_F(GuardTest, ProtectedModeBrowserCountsAndPublishesUnderAppDataLow)
     EXPECT_EQ(2u, GetDword(HKEY_CURRENT_USER, kLow, "RemoveLastTypedEntries"));
     EXPECT_EQ(site, GetString(HKEY_CURRENT_USER, kLow, "LastDomain"));
     EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain")) << "never the machine's value";
+}
+
+// An Enhanced Protected Mode tab as the platform makes one (Wine makes
+// none): the token says AppContainer, the container's registry storage and
+// folder are its own, and neither HKLM nor AppDataLow takes a write.
+const char kContainerStorage[] = "Software\\NorvaneTestContainerStorage";
+std::string g_containerFolder;
+
+HRESULT TestContainerStorage(REGSAM access, HKEY* key)
+{
+    return HRESULT_FROM_WIN32(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kContainerStorage, 0, nullptr, 0, access, nullptr, key, nullptr));
+}
+
+LONG WINAPI ContainerCreateKeyEx(HKEY root, LPCSTR path, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
+                                 LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
+{
+    if (root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER)
+        return ERROR_ACCESS_DENIED;  // only the container's own storage
+    return RegCreateKeyExA(root, path, reserved, cls, options, access, security, key, disposition);
+}
+
+class ScopedAppContainer {
+public:
+    explicit ScopedAppContainer(const std::string& folder) : saved_(AppContainer())
+    {
+        g_containerFolder = folder;
+        AppContainer() = {[] { return true; }, &TestContainerStorage,
+                          [] { return std::wstring(g_containerFolder.begin(), g_containerFolder.end()); }};
+    }
+    ~ScopedAppContainer() { AppContainer() = saved_; }
+
+private:
+    AppContainerApi saved_;
+};
+
+TEST_F(GuardTest, AnAppContainerTabCountsAndPublishesInItsContainersStorageAndCleansItsFolder)
+{
+    RegistrySandbox storage{HKEY_CURRENT_USER, kContainerStorage};
+    Enable();
+    Switch("RemoveCookies");
+    Switch("RemoveCache");
+    SetDword(kRoot, kKey, "RemoveCacheEntries", 5);
+    const std::string site = cache_.Host("epm");
+    cache_.AddFile("http://" + site + "/a.html");
+    // The container's DOM storage, laid out as the profile's, and a file of
+    // the same site in the profile's own store, which the container cannot open.
+    const std::string store = dir_.Path() + "\\Microsoft\\Internet Explorer\\DOMStore\\ABCD1234";
+    SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
+    WriteBytes(store + "\\" + site + "[1].xml", "<root/>");
+    WriteBytes(store + "\\kept.example[1].xml", "<root/>");
+    char local[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    const std::string profileStore = std::string(local) + "\\Microsoft\\Internet Explorer\\DOMStore";
+    SHCreateDirectoryExA(nullptr, profileStore.c_str(), nullptr);
+    const std::string outside = profileStore + "\\" + site + ".xml";
+    FileSandbox outsideSandbox(outside);
+    WriteBytes(outside, "<root/>");
+
+    RegistryApi container;
+    container.CreateKeyEx = &ContainerCreateKeyEx;
+    {
+        ScopedAppContainer tab(dir_.Path());
+        ScopedRegistryApi scoped(container);
+        ASSERT_EQ(S_OK, Attach());
+        Visit("http://" + site + "/a.html");
+        Visit("http://" + site + "/b.html");
+    }
+    EXPECT_FALSE(cache_.HasEntry("http://" + site + "/a.html")) << "what the tab's WinINet sees";
+    EXPECT_FALSE(FileExists(store + "\\" + site + "[1].xml")) << "the container's website data";
+    EXPECT_TRUE(FileExists(store + "\\kept.example[1].xml"));
+    EXPECT_TRUE(FileExists(outside)) << "nothing outside the container's folder is walked from it";
+    const std::string counted = std::string(kContainerStorage) + "\\Software\\Norvane";
+    EXPECT_EQ(2u, GetDword(HKEY_CURRENT_USER, counted, "RemoveCacheEntries"));
+    EXPECT_EQ(2u, GetDword(HKEY_CURRENT_USER, counted, "RemoveCookiesEntries"));
+    EXPECT_EQ(site, GetString(HKEY_CURRENT_USER, counted, "LastDomain"));
+    EXPECT_EQ(5u, Counter("RemoveCacheEntries")) << "HKLM as it was";
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "RemoveCacheEntries")) << "AppDataLow as it was";
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kLowKey, "LastDomain"));
+}
+
+TEST_F(GuardTest, OutsideAnAppContainerThePlatformSaysSoAndOffersNoStorage)
+{
+    // Under Wine, as on Windows before 8 and for every tab outside Enhanced
+    // Protected Mode: the token is no AppContainer's.
+    EXPECT_FALSE(AppContainer().inContainer());
+    HKEY key = nullptr;
+    EXPECT_TRUE(FAILED(AppContainer().registryLocation(KEY_READ, &key)));
+    EXPECT_EQ(nullptr, key);
+    EXPECT_EQ(L"", AppContainer().folder());
 }
 
 TEST_F(GuardTest, DetachFailsAndReadsTheListAgainOnlyForAClosingPass)

@@ -16,6 +16,7 @@
 #include "NorvaneDlg.h"
 #include "PanelSettings.h"
 #include "Process.h"
+#include "AppContainer.h"
 #include "RegistrySandbox.h"
 #include "TempDir.h"
 #include "TextFile.h"
@@ -851,6 +852,34 @@ TEST_F(StatisticsPageTest, ShowsTheSumWithProtectedModeCountsAndResetsBoth)
         }
         EXPECT_EQ(Value(L"0"), Shows(L"idEntriesCookies"));
     });
+}
+
+TEST_F(StatisticsPageTest, AddsTheCountsOfEnhancedProtectedModeTabsAndResetsOnlyThoseTheyKeep)
+{
+    // What the guard in Internet Explorer's AppContainer counted, in the
+    // container's registry storage, seen from outside it.
+    RegistrySandbox storage{HKEY_CURRENT_USER, kIeContainerStorage};
+    const std::string counted = std::string(kIeContainerStorage) + "\\Software\\Norvane";
+    const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
+    SetDword(kRoot, kKey, "RemoveCacheEntries", 3);
+    SetDword(HKEY_CURRENT_USER, kLow, "RemoveCacheEntries", 4);
+    SetDword(HKEY_CURRENT_USER, counted, "RemoveCacheEntries", 5);
+    Run([&] {
+        Page().Click(L"Statistics");
+        EXPECT_EQ(Value(L"12"), Shows(L"idEntriesTempFiles")) << "machine, Protected Mode and AppContainer";
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesCookies"));
+        Page().Click(L"btnReset");
+        EXPECT_EQ(0u, GetDword(HKEY_CURRENT_USER, counted, "RemoveCacheEntries", 99));
+        EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, counted, "RemoveCookiesEntries"))
+            << "the container's storage is the platform's to make";
+        EXPECT_EQ(Value(L"0"), Shows(L"idEntriesTempFiles"));
+    });
+    DeleteTree(HKEY_CURRENT_USER, kIeContainerStorage);
+    Run([&] {
+        Page().Click(L"Statistics");
+        Page().Click(L"btnReset");
+    });
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kIeContainerStorage)) << "no tab ever ran in the container";
 }
 
 TEST_F(StatisticsPageTest, CountsTheGuardAddsAppearWhenThePageOpensAgain)

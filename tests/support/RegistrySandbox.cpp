@@ -8,18 +8,50 @@ namespace {
 
 int g_sandboxes = 0;  // sandboxes may nest: each keeps its own backup
 
+// The settings' key as the programs see it: HKLM\Software\Norvane lives in
+// the 32-bit registry view for a 64-bit process too. A test names it as
+// usual; its keys are reached from HKLM\Software opened in that view.
+struct Where {
+    HKEY root;
+    std::string path;
+};
+
+Where Resolve(HKEY root, const std::string& path)
+{
+    static const char kSoftware[] = "Software\\";
+    const std::string settings = std::string(kSoftware) + "Norvane";
+    if (root != HKEY_LOCAL_MACHINE || path.size() < settings.size() ||
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), static_cast<int>(settings.size()),
+                       settings.c_str(), -1) != CSTR_EQUAL)
+        return {root, path};
+    static HKEY software32 = [] {
+        HKEY key = nullptr;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key);
+        return key;  // kept for the test process's life
+    }();
+    return {software32, path.substr(sizeof kSoftware - 1)};
+}
+
 HKEY Open(HKEY root, const std::string& path, REGSAM access)
 {
+    const Where where = Resolve(root, path);
     HKEY key = nullptr;
-    return RegOpenKeyExA(root, path.c_str(), 0, access, &key) == ERROR_SUCCESS ? key : nullptr;
+    return RegOpenKeyExA(where.root, where.path.c_str(), 0, access, &key) == ERROR_SUCCESS ? key : nullptr;
 }
 
 HKEY Create(HKEY root, const std::string& path)
 {
+    const Where where = Resolve(root, path);
     HKEY key = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(where.root, where.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                              &key, nullptr));
     return key;
+}
+
+void DeleteKeyTree(HKEY root, const std::string& path)
+{
+    const Where where = Resolve(root, path);
+    RegDeleteTreeA(where.root, where.path.c_str());
 }
 
 void CopyTree(HKEY root, const std::string& from, const std::string& to)
@@ -38,21 +70,21 @@ RegistrySandbox::RegistrySandbox(HKEY root, std::string path)
       path_(std::move(path)),
       backup_(path_ + ".test-backup-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++g_sandboxes))
 {
-    RegDeleteTreeA(root_, backup_.c_str());
+    DeleteKeyTree(root_, backup_);
     if (HKEY key = Open(root_, path_, KEY_READ)) {
         RegCloseKey(key);
         existed_ = true;
         CopyTree(root_, path_, backup_);
-        RegDeleteTreeA(root_, path_.c_str());
+        DeleteKeyTree(root_, path_);
     }
 }
 
 RegistrySandbox::~RegistrySandbox()
 {
-    RegDeleteTreeA(root_, path_.c_str());
+    DeleteKeyTree(root_, path_);
     if (existed_) {
         CopyTree(root_, backup_, path_);
-        RegDeleteTreeA(root_, backup_.c_str());
+        DeleteKeyTree(root_, backup_);
     }
 }
 
@@ -138,13 +170,13 @@ LONG WINAPI MachineDeniedCreateKeyEx(HKEY root, LPCSTR path, DWORD reserved, LPS
                                      LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
 {
     if (root == HKEY_LOCAL_MACHINE)
-        return ERROR_ACCESS_DENIED;
+        return ERROR_ACCESS_DENIED;  // in either view
     return RegCreateKeyExA(root, path, reserved, cls, options, access, security, key, disposition);
 }
 
 LONG WINAPI DeniedQueryValueEx(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) { return ERROR_ACCESS_DENIED; }
 
-void DeleteTree(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); }
+void DeleteTree(HKEY root, const std::string& key) { DeleteKeyTree(root, key); }
 
 void DeleteValue(HKEY root, const std::string& key, const std::string& name)
 {

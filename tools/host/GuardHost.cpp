@@ -16,48 +16,21 @@
 #include "BrowserStandIn.h"
 #include "BrowserTraces.h"
 #include "ComPtr.h"
+#include "SettingsStore.h"
+#include "WhiteListFile.h"
 
 namespace {
 
-std::string ReadSetting(const char* name)
-{
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof value;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Norvane", 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::string();
-    RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return value;
-}
+DWORD ReadCounter(const char* name) { return settings::MachineNumber(name).Read(); }
 
-DWORD ReadCounter(const char* name)
-{
-    DWORD value = 0, size = sizeof value;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Norvane", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-        RegCloseKey(key);
-    }
-    return value;
-}
-
-// The white list as the guard reads it: lines up to the first empty one.
+// The white list as the guards read it: the file in the program folder, where
+// the registered guard lies.
 std::vector<std::string> WhiteListEntries()
 {
-    std::vector<std::string> entries;
-    FILE* file = fopen(ReadSetting("WhiteList").c_str(), "r");
-    if (!file)
-        return entries;
-    char line[4096];
-    while (fgets(line, sizeof line, file)) {
-        std::string entry = line;
-        if (entry.empty() || entry.back() != '\n' || entry == "\n")
-            break;
-        entries.push_back(entry.substr(0, entry.size() - 1));
-    }
-    fclose(file);
-    return entries;
+    std::string folder = settings::MachineText(settings::kAppPath).Read();
+    if (folder.empty())
+        return {};
+    return settings::ReadWhiteListFile(folder + "\\" + settings::kWhiteListFileName).entries;
 }
 
 // A domain's traces: what the visits left at each point of their loads, and
@@ -155,8 +128,8 @@ void PrintReport(const std::vector<Site>& sites)
                     cell(s.made.storage, s.left.storage).c_str(), cell(s.made.plugIn, s.left.plugIn).c_str());
     }
     std::printf("\nCounters (cleaning passes): cookies %lu, temporary files %lu, typed addresses %lu, History %lu\n",
-                ReadCounter("RemoveCookiesEntries"), ReadCounter("RemoveCacheEntries"),
-                ReadCounter("RemoveLastTypedEntries"), ReadCounter("RemoveHistoryEntries"));
+                ReadCounter(settings::kRemoveCookiesEntries), ReadCounter(settings::kRemoveCacheEntries),
+                ReadCounter(settings::kRemoveLastTypedEntries), ReadCounter(settings::kRemoveHistoryEntries));
 }
 
 int Run(const std::vector<Page>& pages, bool leaveTraces)
@@ -173,6 +146,7 @@ int Run(const std::vector<Page>& pages, bool leaveTraces)
         std::printf("The guard could not be created (0x%08lX).\n", static_cast<unsigned long>(result));
         return 2;
     }
+    std::printf("A %u-bit browser window.\n", static_cast<unsigned>(sizeof(void*) * 8));
     ComPtr<CBrowserStandIn> browser = CBrowserStandIn::Create();
     result = guard->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
     std::printf("SetSite: 0x%08lX\n", static_cast<unsigned long>(result));

@@ -1,0 +1,64 @@
+#include "SettingsStore.h"
+
+#include <string>
+
+#include "AppContainer.h"
+#include "RegistryApi.h"
+
+namespace settings {
+
+namespace {
+
+std::string In(const char* key, const char* name) { return std::string(key) + "\\" + name; }
+
+std::string FromOutside(const char* name)
+{
+    return std::string(kIeContainerStorage) + "\\" + In(kContainerKey, name);
+}
+
+}  // namespace
+
+CRegNumberValue MachineNumber(const char* name)
+{
+    return CRegNumberValue(In(kMachineKey, name), 0, false, HKEY_LOCAL_MACHINE, kMachineView);
+}
+
+CRegTextValue MachineText(const char* name)
+{
+    return CRegTextValue(In(kMachineKey, name), "", false, HKEY_LOCAL_MACHINE, kMachineView);
+}
+
+CRegNumberValue UserNumber(const char* name) { return CRegNumberValue(In(kUserKey, name), 0, false, HKEY_CURRENT_USER); }
+
+CRegTextValue UserText(const char* name) { return CRegTextValue(In(kUserKey, name), "", false, HKEY_CURRENT_USER); }
+
+CRegNumberValue ContainerNumberFromOutside(const char* name)
+{
+    return CRegNumberValue(FromOutside(name), 0, false, HKEY_CURRENT_USER);
+}
+
+CRegTextValue ContainerTextFromOutside(const char* name)
+{
+    return CRegTextValue(FromOutside(name), "", false, HKEY_CURRENT_USER);
+}
+
+ContainerStore::ContainerStore()
+{
+    if (FAILED(AppContainer().registryLocation(KEY_READ | KEY_WRITE, &key_)))
+        key_ = nullptr;
+}
+
+ContainerStore::~ContainerStore()
+{
+    if (key_)
+        Registry().CloseKey(key_);
+}
+
+CRegNumberValue ContainerStore::Number(const char* name) const
+{
+    return CRegNumberValue(In(kContainerKey, name), 0, false, key_);
+}
+
+CRegTextValue ContainerStore::Text(const char* name) const { return CRegTextValue(In(kContainerKey, name), "", false, key_); }
+
+}  // namespace settings
