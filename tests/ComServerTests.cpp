@@ -60,7 +60,8 @@ TEST_F(ComServerTest, RegistrationWritesExactlyTheEntriesOfTheTable)
     const std::string clsid = Classes(std::string("CLSID\\") + kClsid);
     EXPECT_EQ("IEWebGuard Class", DefaultValue(clsid));
     EXPECT_EQ(
-        (std::vector<std::string>{"InprocServer32", "ProgID", "Programmable", "TypeLib", "VersionIndependentProgID"}),
+        (std::vector<std::string>{"Implemented Categories", "InprocServer32", "ProgID", "Programmable", "TypeLib",
+                                  "VersionIndependentProgID"}),
         SubKeys(clsid));
     EXPECT_EQ("Vexmoor.IEWebGuard.1", DefaultValue(clsid + "\\ProgID"));
     EXPECT_EQ("Vexmoor.IEWebGuard", DefaultValue(clsid + "\\VersionIndependentProgID"));
@@ -68,6 +69,9 @@ TEST_F(ComServerTest, RegistrationWritesExactlyTheEntriesOfTheTable)
     EXPECT_EQ(Dll(), DefaultValue(clsid + "\\InprocServer32"));
     EXPECT_EQ("Apartment", GetString(kRoot, clsid + "\\InprocServer32", "ThreadingModel"));
     EXPECT_EQ(kLibid, DefaultValue(clsid + "\\TypeLib"));
+    // Enhanced Protected Mode tabs load only add-ons of this category.
+    EXPECT_EQ(std::vector<std::string>{"{59FB2056-D625-48D0-A944-1A85B5AB2640}"},
+              SubKeys(clsid + "\\Implemented Categories"));
     EXPECT_EQ("Internet Explorer Web Content Guard ", DefaultValue(std::string(kBho) + "\\" + kClsid));
     EXPECT_EQ(std::vector<std::string>{"1.0"}, SubKeys(Classes(std::string("TypeLib\\") + kLibid)));
 }
@@ -81,7 +85,8 @@ TEST_F(ComServerTest, RegisteringTwiceLeavesOneSet)
     SetString(kRoot, clsid, "StaleValue", "left from an old version");
     ASSERT_EQ(0, Regsvr32("\"" + Dll() + "\""));
     EXPECT_EQ(
-        (std::vector<std::string>{"InprocServer32", "ProgID", "Programmable", "TypeLib", "VersionIndependentProgID"}),
+        (std::vector<std::string>{"Implemented Categories", "InprocServer32", "ProgID", "Programmable", "TypeLib",
+                                  "VersionIndependentProgID"}),
         SubKeys(clsid));
     EXPECT_FALSE(ValueExists(kRoot, clsid, "StaleValue"));
 

@@ -183,10 +183,10 @@ TEST_F(InstallerTest, SilentInstallWritesTheProgramItsSettingsAndItsEntry)
 
     // Users may read and set the settings; nobody lowered their integrity.
     // (Wine keeps a key's descriptor while its wineserver runs, as it does here.)
-    EXPECT_EQ(kUsersKeyRights, UsersRights("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY) & kUsersKeyRights);
-    EXPECT_EQ(0u, UsersRights("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY) & KEY_CREATE_SUB_KEY)
+    EXPECT_EQ(kUsersKeyRights, UsersRights(kSettingsKeyObject, SE_REGISTRY_KEY) & kUsersKeyRights);
+    EXPECT_EQ(0u, UsersRights(kSettingsKeyObject, SE_REGISTRY_KEY) & KEY_CREATE_SUB_KEY)
         << "no sub-keys: the machine's hive is not the users' to grow";
-    EXPECT_FALSE(HasIntegrityLabel("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY));
+    EXPECT_FALSE(HasIntegrityLabel(kSettingsKeyObject, SE_REGISTRY_KEY));
     EXPECT_FALSE(HasIntegrityLabel(target + "\\WhiteList.txt", SE_FILE_OBJECT));
 
     ASSERT_TRUE(Uninstall(target, " /PURGE"));

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The main job: sets up a fresh Debian machine, builds Norvane, installs it
-# with its installer into a fresh Wine prefix and then uses it as a person
-# would, with real clicks and key presses only (PanelDriver.exe sends them
+# with its installer into a fresh 64-bit Wine prefix (as most people's
+# Windows is: the one installer puts both guards in place) and then uses it
+# as a person would, with real clicks and key presses only (PanelDriver.exe sends them
 # through the window system): on the control panel it ticks the four kinds
 # of cleaning, white-lists example.org, saves the list and switches the guard
-# on from the tray menu; then it browses through a stand-in browser window on
-# the registered guard and opens Statistics. A picture of the panel is saved
+# on from the tray menu; then it browses through a 32-bit and a 64-bit
+# stand-in browser window, each on the registered guard of its own bitness,
+# and opens Statistics. A picture of the panel is saved
 # after each step. The pages it browses are served on this machine
 # (tools/sites) and fetched through Wine's own HTTP stack.
 set -euo pipefail
@@ -18,10 +20,12 @@ if [ -z "${NORVANE_RUN_NAMESPACE:-}" ] && unshare -m true 2>/dev/null; then
 fi
 tools/setup.sh >&2
 
-preset=mingw arch=win32
+# A 64-bit prefix either way; where the kernel runs no 32-bit code, the
+# 64-bit build stands in for the product, with its one guard.
+preset=mingw arch=win64
 if ! tools/runs-32bit.sh; then
-  echo "(This kernel runs no 32-bit code: using the 64-bit build under wine64.)"
-  preset=mingw64 arch=win64
+  echo "(This kernel runs no 32-bit code: using the 64-bit build under wine64, with one browser window.)"
+  preset=mingw64
 fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" >/dev/null
@@ -57,7 +61,7 @@ wine() { tools/wine-run.sh "$@"; }
 
 echo "== Installing Norvane (NorvaneSetup.exe /S) into a fresh Wine prefix"
 wine "$bin/NorvaneSetup.exe" /S
-folder=$(wine reg query 'HKLM\Software\Norvane' /v AppPath | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+folder=$(wine reg query 'HKLM\Software\Norvane' /v AppPath /reg:32 | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
 echo "   installed in: $folder"
 
 shots=$PWD/build/$preset/session
@@ -77,7 +81,7 @@ drive tab WhiteList text type "$kept" button Add button "Save List" shot "$winsh
 
 echo "== Done hides the panel to the tray; its tray menu's Enable Norvane switches the guard on"
 drive button Done wait-hidden tray-menu keys DOWN keys RETURN
-echo "   guard switched on: BHOEnabled = $(wine reg query 'HKLM\Software\Norvane' /v BHOEnabled | tr -d '\r' | sed -n 's/.*REG_DWORD *//p')"
+echo "   guard switched on: BHOEnabled = $(wine reg query 'HKLM\Software\Norvane' /v BHOEnabled /reg:32 | tr -d '\r' | sed -n 's/.*REG_DWORD *//p')"
 
 echo "== Browsing (GuardHost.exe is the browser window here: it fires each page's"
 echo "   events in the browser's order and, between them, fetches the page through"
@@ -86,11 +90,22 @@ echo "   sets) and adds its typed address before NavigateComplete2; its image an
 echo "   script (fetched too), its script's cookie, its DOM storage, userData and"
 echo "   plug-in shared object and its History item after it, then its frame the"
 echo "   same way; it also answers Wine's own question before a History item is deleted)"
-wine "$bin/GuardHost.exe" --leave-traces \
-  "$(site 0 /index.html)" --frame "$(site 1 /banner.html)" \
-  "$(site 2 /news/today.html)" \
-  "$(site 3 '/cart?item=7')" \
-  "$(site 0 /contact.html)"
+if [ "$preset" = mingw ]; then
+  echo "-- A 32-bit browser window (Internet Explorer's 32-bit tabs load the 32-bit guard):"
+  wine "$bin/GuardHost.exe" --leave-traces \
+    "$(site 0 /index.html)" --frame "$(site 1 /banner.html)" \
+    "$(site 2 /news/today.html)"
+  echo "-- A 64-bit browser window (64-bit tabs load the 64-bit guard; both count in one store):"
+  wine "$PWD/build/$preset/x64/bin/GuardHost.exe" --leave-traces \
+    "$(site 3 '/cart?item=7')" \
+    "$(site 0 /contact.html)"
+else
+  wine "$bin/GuardHost.exe" --leave-traces \
+    "$(site 0 /index.html)" --frame "$(site 1 /banner.html)" \
+    "$(site 2 /news/today.html)" \
+    "$(site 3 '/cart?item=7')" \
+    "$(site 0 /contact.html)"
+fi
 
 echo "== Back from the tray (a double click on its icon): Statistics"
 drive tray-open wait tab Statistics shot "$winshots\\4-statistics.bmp"

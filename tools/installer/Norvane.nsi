@@ -2,6 +2,9 @@
 ;   -DBINDIR=<folder of the built binaries> -DOUTFILE=<setup.exe> -DARCH=x86|amd64
 ; Silent install: /S, and /D=<folder> (unquoted, last on the command line).
 ; Silent uninstall: /S keeps the settings and the white list; /S /PURGE removes them.
+; With -DBINDIR64=<folder of the 64-bit build> the (32-bit) installer also
+; installs and registers the 64-bit guard on 64-bit Windows: a browser process
+; loads only a guard of its own bitness.
 
 !ifndef ARCH
   !define ARCH x86
@@ -22,12 +25,16 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
+!include "x64.nsh"
 
 !define SETTINGS "Software\Norvane"
 !define GUARD_SERVER_KEY "Software\Classes\CLSID\{1B77D30A-81C9-497A-8647-142F7511B1FB}\InprocServer32"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define ID_TRAY_EXIT 32774
 !define PANEL_EXIT_WAIT_MS 10000
+; The 64-bit guard, beside the 32-bit one: both read the one WhiteList.txt
+; beside their own module.
+!define GUARD64 "Vexmoor64.dll"
 
 Name "Norvane"
 OutFile "${OUTFILE}"
@@ -116,12 +123,47 @@ FunctionEnd
 
 ; Copies one file into the folder; a file that cannot be written fails the installation.
 !macro InstallFile NAME
+  !insertmacro InstallFileAs "${BINDIR}\${NAME}" "${NAME}"
+!macroend
+!macro InstallFileAs SOURCE NAME
   ClearErrors
-  File "${BINDIR}\${NAME}"
+  File "/oname=${NAME}" "${SOURCE}"
   ${If} ${Errors}
     !insertmacro Fail "${NAME} could not be written to $INSTDIR. Close the Norvane control panel and run the setup again."
   ${EndIf}
 !macroend
+
+; Whether this installation carries a 64-bit guard for this system: $0 is 1 or 0.
+!macro DefineCarries64 PREFIX
+Function ${PREFIX}Carries64
+  StrCpy $0 0
+  !ifdef BINDIR64
+    ${If} ${RunningX64}
+      StrCpy $0 1
+    ${EndIf}
+  !endif
+FunctionEnd
+!macroend
+!insertmacro DefineCarries64 ""
+!insertmacro DefineCarries64 "un."
+
+; Registers (or with /u unregisters) the 64-bit guard: this 32-bit process
+; cannot load it, so the 64-bit regsvr32 does, from the real System32.
+; $0 is its exit code, 0 on success.
+!macro DefineRegister64 PREFIX
+Function ${PREFIX}Register64
+  Exch $1  ; "" or "/u "
+  ${DisableX64FSRedirection}
+  ExecWait '"$SYSDIR\regsvr32.exe" /s $1"$INSTDIR\${GUARD64}"' $0
+  ${EnableX64FSRedirection}
+  ${If} $0 == ""
+    StrCpy $0 1  ; it could not be started
+  ${EndIf}
+  Pop $1
+FunctionEnd
+!macroend
+!insertmacro DefineRegister64 ""
+!insertmacro DefineRegister64 "un."
 
 ; The earlier installation, whose files this one replaces, removes or
 ; carries over: the Uninstall entry's folder, and only when it is a folder on
@@ -162,6 +204,12 @@ Section "Norvane"
   SetOverwrite on
   !insertmacro InstallFile "Norvane.exe"
   !insertmacro InstallFile "Vexmoor.dll"
+  !ifdef BINDIR64
+    Call Carries64
+    ${If} $0 == 1
+      !insertmacro InstallFileAs "${BINDIR64}\Vexmoor.dll" "${GUARD64}"
+    ${EndIf}
+  !endif
 
   ; The user's white list: kept in place, carried over from an installation
   ; in another folder, or else a new empty one.
@@ -180,12 +228,15 @@ Section "Norvane"
     FileClose $0
   ${EndIf}
 
-  ; The two values only the installation writes.
+  ; The two values only the installation writes, in the 32-bit view where
+  ; both guards and the panel keep the settings.
+  SetRegView 32
   WriteRegStr HKLM "${SETTINGS}" "AppPath" "$INSTDIR"
   WriteRegStr HKLM "${SETTINGS}" "WhiteList" "$INSTDIR\WhiteList.txt"
   ; Earlier versions published every user's last visited domain here, for
   ; all users to read; each user's own now lives under their own key.
   DeleteRegValue HKLM "${SETTINGS}" "LastDomain"
+  SetRegView default
 
   ; The guard registers itself (DllRegisterServer); a failed registration
   ; leaves nothing half-registered.
@@ -194,6 +245,20 @@ Section "Norvane"
   ${If} ${Errors}
     UnRegDLL "$INSTDIR\Vexmoor.dll"
     !insertmacro Fail "The browser guard could not be registered."
+  ${EndIf}
+  ; Then the 64-bit one, in the 64-bit registry view; if it fails, neither
+  ; stays registered.
+  Call Carries64
+  ${If} $0 == 1
+    Push ""
+    Call Register64
+    ${If} $0 != 0
+      StrCpy $2 $0
+      Push "/u "
+      Call Register64
+      UnRegDLL "$INSTDIR\Vexmoor.dll"
+      !insertmacro Fail "The 64-bit browser guard could not be registered (error $2)."
+    ${EndIf}
   ${EndIf}
 
   ; Standard users may set the switches and edit the white list.
@@ -210,6 +275,7 @@ Section "Norvane"
   ${AndIf} $OldDir != $INSTDIR
     Delete "$OldDir\Norvane.exe"
     Delete "$OldDir\Vexmoor.dll"
+    Delete "$OldDir\${GUARD64}"
     Delete "$OldDir\Uninstall.exe"
     Delete "$OldDir\WhiteList.txt"
     RMDir "$OldDir"
@@ -240,9 +306,17 @@ Section "Uninstall"
     MessageBox MB_OK|MB_ICONEXCLAMATION "The Norvane control panel did not exit. Close it; what is left of Norvane is removed when Windows starts next." /SD IDOK
   ${EndIf}
 
+  ${If} ${FileExists} "$INSTDIR\${GUARD64}"
+    Call un.Carries64
+    ${If} $0 == 1
+      Push "/u "
+      Call un.Register64
+    ${EndIf}
+  ${EndIf}
   UnRegDLL "$INSTDIR\Vexmoor.dll"
   Delete /REBOOTOK "$INSTDIR\Norvane.exe"
   Delete /REBOOTOK "$INSTDIR\Vexmoor.dll"
+  Delete /REBOOTOK "$INSTDIR\${GUARD64}"
   Delete "$INSTDIR\Uninstall.exe"
   ; Run at Start Up lives in the machine's Run key or in the user's own.
   DeleteRegValue HKLM "${RUN_KEY}" "Norvane"
@@ -260,7 +334,9 @@ Section "Uninstall"
     MessageBox MB_YESNO|MB_ICONQUESTION "Keep your Norvane settings and white list for a later installation?" \
       /SD IDYES IDYES keep_settings
   ${EndIf}
+    SetRegView 32
     DeleteRegKey HKLM "${SETTINGS}"
+    SetRegView default
     DeleteRegKey HKCU "Software\AppDataLow\Software\Norvane"
     Delete "$INSTDIR\WhiteList.txt"
   keep_settings:

@@ -32,7 +32,7 @@ int main(int argc, char** argv)
         return ERROR_BAD_ARGUMENTS;
     }
     const std::string folder = argv[1];
-    DWORD error = GrantUsers("MACHINE\\SOFTWARE\\Norvane", SE_REGISTRY_KEY, kUsersKeyRights, CONTAINER_INHERIT_ACE);
+    DWORD error = GrantUsers(kSettingsKeyObject, SE_REGISTRY_KEY, kUsersKeyRights, CONTAINER_INHERIT_ACE);
     if (error != ERROR_SUCCESS) {
         std::fprintf(stderr, "The settings key could not be opened to users (error %lu).\n", error);
         return static_cast<int>(error);

@@ -16,6 +16,14 @@
 // bound (the settings' writer asks for KEY_SET_VALUE alone).
 constexpr ACCESS_MASK kUsersKeyRights =
     KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | READ_CONTROL;
+// The settings key as the registry security functions name it: the 32-bit
+// view's, where both guards and the panel keep the settings, also for this
+// helper's 64-bit build.
+#ifdef _WIN64
+inline constexpr char kSettingsKeyObject[] = "MACHINE\\SOFTWARE\\Wow6432Node\\Norvane";
+#else
+inline constexpr char kSettingsKeyObject[] = "MACHINE\\SOFTWARE\\Norvane";
+#endif
 // What Users may do with the white-list file: read it and write it in place.
 constexpr ACCESS_MASK kUsersFileRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE;
 

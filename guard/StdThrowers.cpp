@@ -1,0 +1,22 @@
+// What the standard library throws when one of its operations cannot be
+// done (a string or vector beyond its maximum size, an index out of range):
+// in the guard, every such failure ends the same way as exhausted memory,
+// caught at the COM boundary. Defined here, the library's own throwers (and
+// the exception classes they build, with their copy-on-write strings: about
+// 45 KB) stay out of a module that is loaded into every browser window.
+#include <bits/functexcept.h>
+
+#include <new>
+
+namespace std {
+
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_alloc(); }
+void __throw_length_error(const char*) { throw bad_alloc(); }
+void __throw_logic_error(const char*) { throw bad_alloc(); }
+void __throw_out_of_range(const char*) { throw bad_alloc(); }
+void __throw_out_of_range_fmt(const char*, ...) { throw bad_alloc(); }
+void __throw_invalid_argument(const char*) { throw bad_alloc(); }
+void __throw_bad_function_call() { throw bad_alloc(); }
+
+}  // namespace std
