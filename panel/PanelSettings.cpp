@@ -36,6 +36,21 @@ CRegNumberValue g_containerCookiesEntries = ContainerNumberFromOutside(kRemoveCo
 CRegNumberValue g_containerCacheEntries = ContainerNumberFromOutside(kRemoveCacheEntries);
 CRegNumberValue g_containerHistoryEntries = ContainerNumberFromOutside(kRemoveHistoryEntries);
 CRegNumberValue g_containerLastTypedEntries = ContainerNumberFromOutside(kRemoveLastTypedEntries);
+CRegTextValue g_containerLastDomain = ContainerTextFromOutside(kLastDomain);
+
+// When the key that holds the value last changed; 0 when there is none.
+ULONGLONG LastWritten(const CRegValueLocation& value)
+{
+    RegistryKey key;
+    if (RegOpenKeyExA(value.Root(), value.KeyPath().c_str(), 0, KEY_QUERY_VALUE | value.View(), key.Put()) !=
+        ERROR_SUCCESS)
+        return 0;
+    FILETIME written{};
+    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, &written) != ERROR_SUCCESS)
+        return 0;
+    return (static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+}
 
 }  // namespace
 
@@ -61,6 +76,16 @@ CRegNumberValue& ContainerRemoveCookiesEntries() { return g_containerCookiesEntr
 CRegNumberValue& ContainerRemoveCacheEntries() { return g_containerCacheEntries; }
 CRegNumberValue& ContainerRemoveHistoryEntries() { return g_containerHistoryEntries; }
 CRegNumberValue& ContainerRemoveLastTypedEntries() { return g_containerLastTypedEntries; }
+
+std::string LastVisitedDomain()
+{
+    // Every guard keeps it in the user's store, but one in an Enhanced
+    // Protected Mode tab, which keeps it in its container's: a guard writes
+    // its store at every navigation, so the store written last holds the latest.
+    if (g_containerLastDomain.Refresh() && LastWritten(g_containerLastDomain) > LastWritten(g_lowLastDomain))
+        return g_containerLastDomain.Get();
+    return g_lowLastDomain.Read();
+}
 
 void RemoveUserStartUp()
 {

@@ -40,6 +40,10 @@ CRegNumberValue& ContainerRemoveCacheEntries();
 CRegNumberValue& ContainerRemoveHistoryEntries();
 CRegNumberValue& ContainerRemoveLastTypedEntries();
 
+// The domain of the most recent navigation any of this user's guards
+// examined, wherever that guard could keep it.
+std::string LastVisitedDomain();
+
 // Removes the value from the user's own Run key.
 void RemoveUserStartUp();
 

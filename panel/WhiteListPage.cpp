@@ -82,7 +82,7 @@ void CNorvaneDlg::FillWhiteListPage()
     whiteListRead_ = options.has_value();
     if (options)
         WriteList(*options);
-    WriteUrlBox(panel::LowLastDomain().Read());  // this user's own, never another's
+    WriteUrlBox(panel::LastVisitedDomain());  // this user's own, never another's
     if (!options)
         TellUser(GetSafeHwnd(), "The white list file could not be read. The list is not shown, and Save List "
                                 "will not change the file.");

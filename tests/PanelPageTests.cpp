@@ -467,6 +467,30 @@ protected:
 
 using Texts = std::vector<std::string>;
 
+TEST_F(WhiteListPageTest, TheUrlBoxOffersTheSiteOfTheLatestNavigationWhicheverStoreItsGuardCouldWrite)
+{
+    RegistrySandbox storage{HKEY_CURRENT_USER, kIeContainerStorage};
+    const std::string container = std::string(kIeContainerStorage) + "\\Software\\Norvane";
+    const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
+    SetString(HKEY_CURRENT_USER, kLow, "LastDomain", "earlier.example");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ("earlier.example", UrlBox()) << "no tab ever ran in the container";
+    });
+    Sleep(20);  // the key times tell which was written last
+    SetString(HKEY_CURRENT_USER, container, "LastDomain", "epm.example");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ("epm.example", UrlBox()) << "an Enhanced Protected Mode tab navigated last";
+    });
+    Sleep(20);
+    SetString(HKEY_CURRENT_USER, kLow, "LastDomain", "later.example");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        EXPECT_EQ("later.example", UrlBox());
+    });
+}
+
 TEST_F(WhiteListPageTest, EveryLineOfTheFileIsOneEntryShownAndSavedUnchanged)
 {
     const std::string longLine(1500, 'w');
