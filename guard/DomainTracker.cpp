@@ -142,11 +142,16 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
     pendingDomain_ = domain;
     // Under the user's own key, which a Protected Mode browser may write too:
     // what one user browses is no other user's to read.
-    // An Enhanced Protected Mode tab keeps it in its container's storage.
-    if (!AppContainer().inContainer())
+    // An Enhanced Protected Mode tab keeps it in its container's storage;
+    // the time says which store holds the latest.
+    const std::string now = TimeStamp();
+    if (!AppContainer().inContainer()) {
         UserText(kLastDomain).Set(domain);
-    else if (const ContainerStore store{})
+        UserText(kLastDomainTime).Set(now);
+    } else if (const ContainerStore store{}) {
         store.Text(kLastDomain).Set(domain);
+        store.Text(kLastDomainTime).Set(now);
+    }
 }
 
 void CDomainTracker::RunCleaningPass()

@@ -10,13 +10,22 @@
 
 namespace std {
 
+// The whole set the library defines together, so that its own is never
+// needed beside these.
 void __throw_bad_alloc() { throw bad_alloc(); }
 void __throw_bad_array_new_length() { throw bad_alloc(); }
+void __throw_bad_cast() { throw bad_alloc(); }
+void __throw_bad_typeid() { throw bad_alloc(); }
+void __throw_bad_exception() { throw bad_alloc(); }
 void __throw_length_error(const char*) { throw bad_alloc(); }
 void __throw_logic_error(const char*) { throw bad_alloc(); }
+void __throw_domain_error(const char*) { throw bad_alloc(); }
+void __throw_invalid_argument(const char*) { throw bad_alloc(); }
 void __throw_out_of_range(const char*) { throw bad_alloc(); }
 void __throw_out_of_range_fmt(const char*, ...) { throw bad_alloc(); }
-void __throw_invalid_argument(const char*) { throw bad_alloc(); }
-void __throw_bad_function_call() { throw bad_alloc(); }
+void __throw_runtime_error(const char*) { throw bad_alloc(); }
+void __throw_range_error(const char*) { throw bad_alloc(); }
+void __throw_overflow_error(const char*) { throw bad_alloc(); }
+void __throw_underflow_error(const char*) { throw bad_alloc(); }
 
 }  // namespace std

@@ -14,7 +14,8 @@ using namespace settings;
 // Defined in this order in one unit: static initialisation creates them,
 // and so reads them, in exactly this order.
 CRegTextValue g_appPath = MachineText(kAppPath);
-CRegTextValue g_startUp(kStartUp);
+// The platform's own Run keys, in the process's own view.
+CRegTextValue g_startUp(kStartUp, "", false, HKEY_LOCAL_MACHINE, 0);
 CRegNumberValue g_removeCookies = MachineNumber(kRemoveCookies);
 CRegNumberValue g_removeCookiesEntries = MachineNumber(kRemoveCookiesEntries);
 CRegNumberValue g_removeCache = MachineNumber(kRemoveCache);
@@ -31,26 +32,14 @@ CRegNumberValue g_lowCacheEntries = UserNumber(kRemoveCacheEntries);
 CRegNumberValue g_lowHistoryEntries = UserNumber(kRemoveHistoryEntries);
 CRegNumberValue g_lowLastTypedEntries = UserNumber(kRemoveLastTypedEntries);
 CRegTextValue g_lowLastDomain = UserText(kLastDomain);
-CRegTextValue g_userStartUp(kStartUp, "", false, HKEY_CURRENT_USER);
+CRegTextValue g_userStartUp(kStartUp, "", false, HKEY_CURRENT_USER, 0);
 CRegNumberValue g_containerCookiesEntries = ContainerNumberFromOutside(kRemoveCookiesEntries);
 CRegNumberValue g_containerCacheEntries = ContainerNumberFromOutside(kRemoveCacheEntries);
 CRegNumberValue g_containerHistoryEntries = ContainerNumberFromOutside(kRemoveHistoryEntries);
 CRegNumberValue g_containerLastTypedEntries = ContainerNumberFromOutside(kRemoveLastTypedEntries);
 CRegTextValue g_containerLastDomain = ContainerTextFromOutside(kLastDomain);
-
-// When the key that holds the value last changed; 0 when there is none.
-ULONGLONG LastWritten(const CRegValueLocation& value)
-{
-    RegistryKey key;
-    if (RegOpenKeyExA(value.Root(), value.KeyPath().c_str(), 0, KEY_QUERY_VALUE | value.View(), key.Put()) !=
-        ERROR_SUCCESS)
-        return 0;
-    FILETIME written{};
-    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, &written) != ERROR_SUCCESS)
-        return 0;
-    return (static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-}
+CRegTextValue g_lowLastDomainTime = UserText(kLastDomainTime);
+CRegTextValue g_containerLastDomainTime = ContainerTextFromOutside(kLastDomainTime);
 
 }  // namespace
 
@@ -80,9 +69,9 @@ CRegNumberValue& ContainerRemoveLastTypedEntries() { return g_containerLastTyped
 std::string LastVisitedDomain()
 {
     // Every guard keeps it in the user's store, but one in an Enhanced
-    // Protected Mode tab, which keeps it in its container's: a guard writes
-    // its store at every navigation, so the store written last holds the latest.
-    if (g_containerLastDomain.Refresh() && LastWritten(g_containerLastDomain) > LastWritten(g_lowLastDomain))
+    // Protected Mode tab, which keeps it in its container's; each writes the
+    // time beside it (a store without one is older than any that has one).
+    if (g_containerLastDomain.Refresh() && g_containerLastDomainTime.Read() > g_lowLastDomainTime.Read())
         return g_containerLastDomain.Get();
     return g_lowLastDomain.Read();
 }

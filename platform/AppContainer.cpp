@@ -28,7 +28,12 @@ bool TokenSaysContainer()
 }
 
 // Looked up by name, and held only for the call: userenv.dll has the calls
-// from Windows 8 on.
+// from Windows 8 on, and is taken from the system folder alone (the flag
+// exists wherever the calls do).
+const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+LibraryHandle UserEnv() { return LibraryHandle(LoadLibraryExA("userenv.dll", nullptr, kSearchSystem32)); }
+
 template <typename Fn>
 Fn UserEnvCall(const LibraryHandle& userenv, const char* name)
 {
@@ -39,7 +44,7 @@ HRESULT PlatformRegistryLocation(REGSAM access, HKEY* key)
 {
     using Fn = HRESULT(WINAPI*)(REGSAM, HKEY*);
     *key = nullptr;
-    const LibraryHandle userenv(LoadLibraryA("userenv.dll"));
+    const LibraryHandle userenv = UserEnv();
     const auto location = UserEnvCall<Fn>(userenv, "GetAppContainerRegistryLocation");
     return location ? location(access, key) : E_NOTIMPL;
 }
@@ -64,7 +69,7 @@ std::wstring TokenContainerSid()
 std::wstring PlatformFolder()
 {
     using Fn = HRESULT(WINAPI*)(PCWSTR, PWSTR*);
-    const LibraryHandle userenv(LoadLibraryA("userenv.dll"));
+    const LibraryHandle userenv = UserEnv();
     const auto folderPath = UserEnvCall<Fn>(userenv, "GetAppContainerFolderPath");
     const std::wstring sid = folderPath ? TokenContainerSid() : std::wstring();
     PWSTR path = nullptr;

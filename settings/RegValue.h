@@ -11,8 +11,10 @@
 // path such as "Software\Norvane\RemoveCookies" at its last backslash.
 class CRegValueLocation {
 public:
-    // view: a registry view flag (KEY_WOW64_32KEY) added to every open.
-    CRegValueLocation(const std::string& valuePath, HKEY root, REGSAM view = 0);
+    // view: the registry view flag added to every open. The 32-bit view by
+    // default, where both bitnesses keep the settings; WOW64 shares the
+    // user's keys (HKCU\Software) between the views, so it changes nothing there.
+    CRegValueLocation(const std::string& valuePath, HKEY root, REGSAM view = KEY_WOW64_32KEY);
 
     HKEY Root() const { return root_; }
     REGSAM View() const { return view_; }
@@ -101,7 +103,7 @@ bool CRegValue<std::string>::WriteToRegistry(const std::string& value) const;
 class CRegNumberValue : public CRegValue<DWORD> {
 public:
     explicit CRegNumberValue(const std::string& valuePath, DWORD defaultValue = 0, bool force = false,
-                             HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = 0)
+                             HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = KEY_WOW64_32KEY)
         : CRegValue(valuePath, defaultValue, force, root, view)
     {
     }
@@ -111,7 +113,7 @@ public:
 class CRegTextValue : public CRegValue<std::string> {
 public:
     explicit CRegTextValue(const std::string& valuePath, const std::string& defaultValue = "",
-                           bool force = false, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = 0)
+                           bool force = false, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = KEY_WOW64_32KEY)
         : CRegValue(valuePath, defaultValue, force, root, view)
     {
     }

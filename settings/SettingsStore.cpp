@@ -18,6 +18,15 @@ std::string FromOutside(const char* name)
 
 }  // namespace
 
+std::string TimeStamp()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    char text[17] = {};
+    wsprintfA(text, "%08lX%08lX", now.dwHighDateTime, now.dwLowDateTime);
+    return text;
+}
+
 CRegNumberValue MachineNumber(const char* name)
 {
     return CRegNumberValue(In(kMachineKey, name), 0, false, HKEY_LOCAL_MACHINE, kMachineView);

@@ -4,6 +4,8 @@
 // write the same values through these accessors.
 #include <windows.h>
 
+#include <string>
+
 #include "RegValue.h"
 
 namespace settings {
@@ -20,10 +22,16 @@ inline constexpr char kRemoveLastTypedEntries[] = "RemoveLastTypedEntries";
 inline constexpr char kRemoveHistory[] = "RemoveHistory";
 inline constexpr char kRemoveHistoryEntries[] = "RemoveHistoryEntries";
 inline constexpr char kLastDomain[] = "LastDomain";
+// When a guard wrote LastDomain (TimeStamp), beside it in the same store: the
+// panel offers the latest of the stores a guard may keep it in.
+inline constexpr char kLastDomainTime[] = "LastDomainTime";
 inline constexpr char kBHOEnabled[] = "BHOEnabled";
 inline constexpr char kNVXMinimize[] = "NVXMinimize";
 // The start-up value: under the machine's Run key, or the user's own.
 inline constexpr char kStartUp[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Norvane";
+
+// Now, as text that sorts as the time does (the system time, 16 hex digits).
+std::string TimeStamp();
 
 // The machine's store, HKLM\Software\Norvane, always in the 32-bit registry
 // view: a 64-bit guard opens that view too, so the switches, the counters

@@ -141,24 +141,80 @@ TEST_F(BothGuardsTest, OneInstallerRegistersBothGuardsThatCountIntoOneStoreAndUn
     }
 }
 
-TEST_F(BothGuardsTest, AFailedRegistrationOfTheSixtyFourBitGuardFailsTheInstallAndUndoesBoth)
+// A volatile key where a registration writes: the platform refuses the
+// lasting sub-key under it. Removed again when the test ends.
+class RegistrationBlocker {
+public:
+    RegistrationBlocker(REGSAM view, const std::string& path) : view_(view), path_(path)
+    {
+        HKEY key = nullptr;
+        created_ = RegCreateKeyExA(kRoot, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | view,
+                                   nullptr, &key, nullptr) == ERROR_SUCCESS;
+        if (created_)
+            RegCloseKey(key);
+    }
+    ~RegistrationBlocker() { RegDeleteKeyExA(kRoot, path_.c_str(), view_, 0); }
+    bool Created() const { return created_; }
+
+private:
+    REGSAM view_;
+    std::string path_;
+    bool created_ = false;
+};
+
+void ExpectNeitherRegistered()
 {
-    // A volatile Browser Helper Objects key in the 64-bit view alone: the
-    // platform refuses the lasting sub-key that the 64-bit registration writes.
-    const std::string bhoKey = kBrowserHelperObjects;
-    ASSERT_FALSE(KeyIn(KEY_WOW64_64KEY, bhoKey)) << "no other extension of the kind in this prefix";
-    HKEY blocker = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(kRoot, bhoKey.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &blocker, nullptr));
-    RegCloseKey(blocker);
-    EXPECT_NE(0, Install());
     for (const View& view : kViews) {
         SCOPED_TRACE(view.guard);
-        EXPECT_FALSE(KeyIn(view.flag, Clsid())) << "neither guard stays registered";
+        EXPECT_FALSE(KeyIn(view.flag, Clsid())) << "a failed install leaves no guard registered";
         EXPECT_FALSE(KeyIn(view.flag, Bho()));
     }
-    EXPECT_FALSE(KeyExists(kRoot, kUninstallKey)) << "not reported as installed";
-    RegDeleteKeyExA(kRoot, bhoKey.c_str(), KEY_WOW64_64KEY, 0);
+}
+
+TEST_F(BothGuardsTest, AnyFailureAfterARegistrationFailsTheInstallAndLeavesNeitherGuardRegistered)
+{
+    {
+        SCOPED_TRACE("the 64-bit registration fails");
+        ASSERT_FALSE(KeyIn(KEY_WOW64_64KEY, kBrowserHelperObjects)) << "no other extension of the kind here";
+        RegistrationBlocker blocker(KEY_WOW64_64KEY, kBrowserHelperObjects);
+        ASSERT_TRUE(blocker.Created());
+        EXPECT_NE(0, Install());
+        ExpectNeitherRegistered();
+        EXPECT_FALSE(KeyExists(kRoot, kUninstallKey)) << "not reported as installed";
+    }
+    {
+        SCOPED_TRACE("an upgrade whose 32-bit registration fails");
+        ASSERT_EQ(0, Install());
+        ASSERT_TRUE(KeyIn(KEY_WOW64_64KEY, Clsid()));
+        DeleteTree(kRoot, kBrowserHelperObjects);  // this test process's own view: the 32-bit one
+        RegistrationBlocker blocker(KEY_WOW64_32KEY, kBrowserHelperObjects);
+        ASSERT_TRUE(blocker.Created());
+        EXPECT_NE(0, Install());
+        ExpectNeitherRegistered();
+        ASSERT_TRUE(Uninstall());
+    }
+    {
+        SCOPED_TRACE("a fresh install whose settings helper refuses the list (a second name of another file)");
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        WriteBytes(folder_ + "\\other.txt", "");
+        ASSERT_TRUE(CreateHardLinkA((folder_ + "\\WhiteList.txt").c_str(), (folder_ + "\\other.txt").c_str(), nullptr));
+        EXPECT_NE(0, Install());
+        EXPECT_FALSE(FileExists(folder_ + "\\Uninstall.exe")) << "nothing to uninstall it with";
+        ExpectNeitherRegistered();
+    }
+}
+
+TEST_F(BothGuardsTest, UninstallRemovesTheSixtyFourBitRegistrationEvenWhenItsFileIsGone)
+{
+    ASSERT_EQ(0, Install());
+    ASSERT_TRUE(DeleteFileA((folder_ + "\\Vexmoor64.dll").c_str()));
+    ASSERT_TRUE(Uninstall());
+    for (const View& view : kViews) {
+        SCOPED_TRACE(view.guard);
+        EXPECT_FALSE(KeyIn(view.flag, Clsid())) << "no class naming a file that is gone";
+        EXPECT_FALSE(KeyIn(view.flag, Bho()));
+        EXPECT_FALSE(KeyIn(view.flag, Classes(std::string("TypeLib\\") + kGuardLibid)));
+    }
 }
 
 }  // namespace

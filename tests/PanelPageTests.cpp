@@ -472,23 +472,27 @@ TEST_F(WhiteListPageTest, TheUrlBoxOffersTheSiteOfTheLatestNavigationWhicheverSt
     RegistrySandbox storage{HKEY_CURRENT_USER, kIeContainerStorage};
     const std::string container = std::string(kIeContainerStorage) + "\\Software\\Norvane";
     const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
-    SetString(HKEY_CURRENT_USER, kLow, "LastDomain", "earlier.example");
-    Run([&] {
-        Page().Click(L"WhiteList");
-        EXPECT_EQ("earlier.example", UrlBox()) << "no tab ever ran in the container";
-    });
-    Sleep(20);  // the key times tell which was written last
-    SetString(HKEY_CURRENT_USER, container, "LastDomain", "epm.example");
-    Run([&] {
-        Page().Click(L"WhiteList");
-        EXPECT_EQ("epm.example", UrlBox()) << "an Enhanced Protected Mode tab navigated last";
-    });
-    Sleep(20);
-    SetString(HKEY_CURRENT_USER, kLow, "LastDomain", "later.example");
-    Run([&] {
-        Page().Click(L"WhiteList");
-        EXPECT_EQ("later.example", UrlBox());
-    });
+    // A guard's navigation: the domain and the time it was written.
+    const auto navigated = [](const std::string& store, const char* domain, const char* time) {
+        SetString(HKEY_CURRENT_USER, store, "LastDomain", domain);
+        SetString(HKEY_CURRENT_USER, store, "LastDomainTime", time);
+    };
+    const auto offered = [&] {
+        std::string shown;
+        Run([&] {
+            Page().Click(L"WhiteList");
+            shown = UrlBox();
+        });
+        return shown;
+    };
+    SetString(HKEY_CURRENT_USER, kLow, "LastDomain", "earlier.example");  // a guard that kept no time
+    EXPECT_EQ("earlier.example", offered()) << "no tab ever ran in the container";
+    navigated(container, "epm.example", "01DC6A0000000001");
+    EXPECT_EQ("epm.example", offered()) << "an Enhanced Protected Mode tab navigated last";
+    navigated(kLow, "later.example", "01DC6A0000000002");
+    EXPECT_EQ("later.example", offered());
+    SetDword(HKEY_CURRENT_USER, container, "RemoveCacheEntries", 3);  // the tab counts a pass
+    EXPECT_EQ("later.example", offered()) << "a count is no navigation";
 }
 
 TEST_F(WhiteListPageTest, EveryLineOfTheFileIsOneEntryShownAndSavedUnchanged)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RegValue.h"
+#include "SettingsStore.h"
 #include "RegistrySandbox.h"
 
 namespace {
@@ -184,6 +185,35 @@ TEST_F(RegValueTest, FailedReadGivesTheDefaultAndKeepsTheCache)
     CRegTextValue fresh("Software\\Norvane\\LastDomain", "dflt");
     EXPECT_EQ("dflt", fresh.Get());
     EXPECT_FALSE(fresh.IsRead());
+}
+
+}  // namespace
+
+namespace {
+
+// Whether the value exists in one registry view, asked of the platform itself.
+bool InView(REGSAM view, const char* name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(kRoot, kKey, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+        return false;
+    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+TEST_F(RegValueTest, BothBitnessesKeepTheSettingsInTheThirtyTwoBitView)
+{
+    // What the panel (32-bit) writes, a guard of either bitness reads, and
+    // the other way round: one store in the 32-bit view.
+    settings::MachineNumber(settings::kRemoveCache).Set(1);
+    EXPECT_TRUE(InView(KEY_WOW64_32KEY, settings::kRemoveCache));
+    EXPECT_EQ(1u, CRegNumberValue("Software\\Norvane\\RemoveCache").Get()) << "every accessor's default view";
+#ifdef _WIN64
+    EXPECT_FALSE(InView(KEY_WOW64_64KEY, settings::kRemoveCache)) << "never the 64-bit view's own key";
+    SetDword(kRoot, "Software\\Wow6432Node\\Norvane", "RemoveHistory", 1);  // as the 32-bit panel stores it
+    EXPECT_EQ(1u, settings::MachineNumber(settings::kRemoveHistory).Get());
+#endif
 }
 
 }  // namespace

@@ -13,11 +13,13 @@ cmake --build --preset "$preset"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw >/dev/null
 echo "== size of what ships (budget)"
-for entry in Vexmoor.dll:256 Norvane.exe:512 NorvaneSetup.exe:1024; do
+# The 64-bit guard ships inside the installer, as Vexmoor64.dll.
+for entry in bin/Vexmoor.dll:256 x64/bin/Vexmoor.dll:256 bin/Norvane.exe:512 bin/NorvaneSetup.exe:1024; do
   file=${entry%%:*} budget=${entry##*:}
-  kb=$(( ($(stat -c %s "build/mingw/bin/$file") + 1023) / 1024 ))
+  name=$(basename "$file"); [ "${file#x64/}" != "$file" ] && name=Vexmoor64.dll
+  kb=$(( ($(stat -c %s "build/mingw/$file") + 1023) / 1024 ))
   verdict=within; [ "$kb" -le "$budget" ] || verdict=OVER
-  printf '  %-18s %5d KB   budget %5d KB   %s\n' "$file" "$kb" "$budget" "$verdict"
+  printf '  %-18s %5d KB   budget %5d KB   %s\n' "$name" "$kb" "$budget" "$verdict"
 done
 prefix=build/$preset/wineprefix
 arch=win32; [ "$preset" = mingw64 ] && arch=win64

@@ -20,9 +20,13 @@ Where Resolve(HKEY root, const std::string& path)
 {
     static const char kSoftware[] = "Software\\";
     const std::string settings = std::string(kSoftware) + "Norvane";
-    if (root != HKEY_LOCAL_MACHINE || path.size() < settings.size() ||
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), static_cast<int>(settings.size()),
-                       settings.c_str(), -1) != CSTR_EQUAL)
+    // The key itself, its sub-keys, and a sandbox's backup beside it.
+    const bool settingsKey = root == HKEY_LOCAL_MACHINE && path.size() >= settings.size() &&
+                             CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
+                                            static_cast<int>(settings.size()), settings.c_str(), -1) == CSTR_EQUAL &&
+                             (path.size() == settings.size() || path[settings.size()] == '\\' ||
+                              path[settings.size()] == '.');
+    if (!settingsKey)
         return {root, path};
     static HKEY software32 = [] {
         HKEY key = nullptr;

@@ -129,7 +129,7 @@ FunctionEnd
   ClearErrors
   File "/oname=${NAME}" "${SOURCE}"
   ${If} ${Errors}
-    !insertmacro Fail "${NAME} could not be written to $INSTDIR. Close the Norvane control panel and run the setup again."
+    !insertmacro Fail "${NAME} could not be written to $INSTDIR. Close the Norvane control panel and every Internet Explorer window, and run the setup again."
   ${EndIf}
 !macroend
 
@@ -164,6 +164,43 @@ FunctionEnd
 !macroend
 !insertmacro DefineRegister64 ""
 !insertmacro DefineRegister64 "un."
+
+; The 64-bit guard's registration, removed from the 64-bit view: by its own
+; unregistration where it can run, else by its keys (a guard file gone or
+; refusing must not leave a class that names it).
+!define GUARD_CLSID "{1B77D30A-81C9-497A-8647-142F7511B1FB}"
+!macro DefineUnregister64 PREFIX
+Function ${PREFIX}Unregister64
+  Call ${PREFIX}Carries64
+  ${If} $0 != 1
+    Return
+  ${EndIf}
+  StrCpy $0 1
+  ${If} ${FileExists} "$INSTDIR\${GUARD64}"
+    Push "/u "
+    Call ${PREFIX}Register64
+  ${EndIf}
+  ${If} $0 != 0
+    SetRegView 64
+    DeleteRegKey HKLM "Software\Classes\CLSID\${GUARD_CLSID}"
+    DeleteRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects\${GUARD_CLSID}"
+    DeleteRegKey HKLM "Software\Classes\Interface\{80CC88FE-2567-42ED-A3AE-E397D2A12C52}"
+    DeleteRegKey HKLM "Software\Classes\Interface\{267B1ED2-2C9E-4A3F-BE15-7AFC79403073}"
+    DeleteRegKey HKLM "Software\Classes\TypeLib\{5AB0D266-DD2B-4006-B9D6-A9145291BDD6}\1.0\0\win64"
+    SetRegView default
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DefineUnregister64 ""
+!insertmacro DefineUnregister64 "un."
+
+; Undoes what this run registered, then fails: never a guard left registered
+; by an installation that reports failure and has no uninstaller.
+!macro FailRegistered TEXT
+  Call Unregister64
+  UnRegDLL "$INSTDIR\Vexmoor.dll"
+  !insertmacro Fail "${TEXT}"
+!macroend
 
 ; The earlier installation, whose files this one replaces, removes or
 ; carries over: the Uninstall entry's folder, and only when it is a folder on
@@ -239,12 +276,11 @@ Section "Norvane"
   SetRegView default
 
   ; The guard registers itself (DllRegisterServer); a failed registration
-  ; leaves nothing half-registered.
+  ; leaves nothing half-registered, and neither guard registered.
   ClearErrors
   RegDLL "$INSTDIR\Vexmoor.dll"
   ${If} ${Errors}
-    UnRegDLL "$INSTDIR\Vexmoor.dll"
-    !insertmacro Fail "The browser guard could not be registered."
+    !insertmacro FailRegistered "The browser guard could not be registered."
   ${EndIf}
   ; Then the 64-bit one, in the 64-bit registry view; if it fails, neither
   ; stays registered.
@@ -253,11 +289,8 @@ Section "Norvane"
     Push ""
     Call Register64
     ${If} $0 != 0
-      StrCpy $2 $0
-      Push "/u "
-      Call Register64
-      UnRegDLL "$INSTDIR\Vexmoor.dll"
-      !insertmacro Fail "The 64-bit browser guard could not be registered (error $2)."
+      StrCpy $2 $0  ; the undoing below sets $0
+      !insertmacro FailRegistered "The 64-bit browser guard could not be registered (error $2)."
     ${EndIf}
   ${EndIf}
 
@@ -266,7 +299,8 @@ Section "Norvane"
   File "/oname=$PLUGINSDIR\SettingsAccess.exe" "${BINDIR}\SettingsAccess.exe"
   ExecWait '"$PLUGINSDIR\SettingsAccess.exe" "$INSTDIR"' $0
   ${If} $0 != 0
-    !insertmacro Fail "The settings could not be opened to the computer's users (error $0)."
+    StrCpy $2 $0
+    !insertmacro FailRegistered "The settings could not be opened to the computer's users (error $2)."
   ${EndIf}
 
   ; One machine holds one copy: the copy in the old folder goes (its
@@ -306,13 +340,7 @@ Section "Uninstall"
     MessageBox MB_OK|MB_ICONEXCLAMATION "The Norvane control panel did not exit. Close it; what is left of Norvane is removed when Windows starts next." /SD IDOK
   ${EndIf}
 
-  ${If} ${FileExists} "$INSTDIR\${GUARD64}"
-    Call un.Carries64
-    ${If} $0 == 1
-      Push "/u "
-      Call un.Register64
-    ${EndIf}
-  ${EndIf}
+  Call un.Unregister64
   UnRegDLL "$INSTDIR\Vexmoor.dll"
   Delete /REBOOTOK "$INSTDIR\Norvane.exe"
   Delete /REBOOTOK "$INSTDIR\Vexmoor.dll"
