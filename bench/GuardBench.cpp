@@ -24,6 +24,7 @@
 #include "IEWebGuard.h"
 #include "ProfileFolders.h"
 #include "RegistryApi.h"
+#include "SettingsStore.h"
 #include "TypedUrlCleaner.h"
 #include "WebsiteDataCleaner.h"
 
@@ -136,12 +137,15 @@ LONG WINAPI CountCreate(HKEY a, LPCSTR b, DWORD c, LPSTR d, DWORD e, REGSAM f, L
 LONG WINAPI CountSet(HKEY a, LPCSTR b, DWORD c, DWORD d, const BYTE* e, DWORD f) { return ++g_registryCalls, g_real.SetValueEx(a, b, c, d, e, f); }
 LONG WINAPI CountClose(HKEY a) { return ++g_registryCalls, g_real.CloseKey(a); }
 
-void SetSetting(const char* name, DWORD value)
+void SetSetting(const char* name, DWORD value) { settings::MachineNumber(name).Set(value); }
+
+// HKLM\Software in the view the settings live in (the 32-bit one, for a
+// guard of either bitness), for the settings key's own test and removal.
+HKEY SettingsParent()
 {
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Norvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | settings::kMachineView, &key);
+    return key;
 }
 
 template <typename Work>
@@ -297,9 +301,9 @@ int main(int argc, char** argv)
 {
     const bool closeOnly = argc > 1 && std::string(argv[1]) == "close";
     CoInitialize(nullptr);
+    const HKEY software = SettingsParent();
     HKEY existing = nullptr;
-    const bool hadSettings =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Norvane", 0, KEY_READ, &existing) == ERROR_SUCCESS;
+    const bool hadSettings = RegOpenKeyExA(software, "Norvane", 0, KEY_READ, &existing) == ERROR_SUCCESS;
     if (existing)
         RegCloseKey(existing);
     for (const char* name : {"BHOEnabled", "RemoveCookies", "RemoveCache", "RemoveLastTyped", "RemoveHistory"})
@@ -323,7 +327,8 @@ int main(int argc, char** argv)
     if (!hadList)
         DeleteFileA(list.c_str());
     if (!hadSettings)
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Norvane");
+        RegDeleteKeyA(software, "Norvane");
+    RegCloseKey(software);
     CoUninitialize();
     return 0;
 }

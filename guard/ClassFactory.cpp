@@ -3,15 +3,15 @@
 #include <new>
 
 #include "ComObject.h"
+#include "CriticalSection.h"
 #include "GuardModule.h"
 #include "IEWebGuard.h"
 
 namespace {
 
+// Two threads that ask at once get the same class object.
 struct FactorySlot {
-    FactorySlot() { InitializeCriticalSection(&lock); }
-    ~FactorySlot() { DeleteCriticalSection(&lock); }
-    CRITICAL_SECTION lock;
+    CriticalSection lock;
     CGuardClassFactory* factory = nullptr;
 };
 
@@ -26,22 +26,19 @@ FactorySlot& Slot()
 CGuardClassFactory* CGuardClassFactory::Instance()
 {
     FactorySlot& slot = Slot();
-    EnterCriticalSection(&slot.lock);
+    const CriticalSection::Hold hold(slot.lock);
     if (!slot.factory)
         slot.factory = new (std::nothrow) CGuardClassFactory;
-    CGuardClassFactory* factory = slot.factory;
-    LeaveCriticalSection(&slot.lock);
-    return factory;
+    return slot.factory;
 }
 
 void CGuardClassFactory::ReleaseInstance()
 {
     FactorySlot& slot = Slot();
-    EnterCriticalSection(&slot.lock);
+    const CriticalSection::Hold hold(slot.lock);
     if (slot.factory && InterlockedDecrement(&slot.factory->refs_) == 0)
         delete slot.factory;
     slot.factory = nullptr;
-    LeaveCriticalSection(&slot.lock);
 }
 
 HRESULT CGuardClassFactory::QueryInterface(REFIID iid, void** out)

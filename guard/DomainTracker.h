@@ -13,8 +13,6 @@
 
 class CDomainTracker {
 public:
-    virtual ~CDomainTracker() = default;
-
     // Appends the entries of the white-list file; a file that cannot be read
     // is reported to the user in a message box, and the window then cleans
     // nothing until a later load succeeds: what the user meant to keep is

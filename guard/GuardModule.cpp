@@ -1,6 +1,7 @@
 #include "GuardModule.h"
 
 #include "ComPtr.h"
+#include "CriticalSection.h"
 #include "Vexmoor.h"
 
 namespace guard_module {
@@ -10,9 +11,7 @@ namespace {
 volatile LONG g_lockCount = 0;
 
 struct TypeInfoCache {
-    TypeInfoCache() { InitializeCriticalSection(&lock); }
-    ~TypeInfoCache() { DeleteCriticalSection(&lock); }
-    CRITICAL_SECTION lock;
+    CriticalSection lock;
     ComPtr<ITypeInfo> info;
 };
 
@@ -31,23 +30,20 @@ LONG LockCount() { return g_lockCount; }
 ITypeInfo* GuardTypeInfo()
 {
     TypeInfoCache& cache = Cache();
-    EnterCriticalSection(&cache.lock);
+    const CriticalSection::Hold hold(cache.lock);
     if (!cache.info) {
         ComPtr<ITypeLib> library;
         if (SUCCEEDED(LoadRegTypeLib(LIBID_VEXMOORLib, 1, 0, 0, library.Put())))
             library->GetTypeInfoOfGuid(IID_IIEWebGuard, cache.info.Put());
     }
-    ITypeInfo* info = cache.info.Get();
-    LeaveCriticalSection(&cache.lock);
-    return info;
+    return cache.info.Get();
 }
 
 void Terminate()
 {
     TypeInfoCache& cache = Cache();
-    EnterCriticalSection(&cache.lock);
+    const CriticalSection::Hold hold(cache.lock);
     cache.info.Reset();
-    LeaveCriticalSection(&cache.lock);
 }
 
 }  // namespace guard_module

@@ -33,7 +33,10 @@ public:
     HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) override;
     HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** out) override;
 
-    // The object's own operations, after SetSite and GetSite in the primary part.
+    // The object's own operations, after SetSite and GetSite in the primary
+    // part: declared after the interface's methods, they add slots behind
+    // the browser's interface and never shift one it calls. OnQuit is
+    // reached only through its slot, from the event dispatch.
     virtual HRESULT Connect();
     virtual HRESULT Disconnect();
     virtual HRESULT OnQuit();

@@ -61,6 +61,3 @@ const long kEventClick = -600;
 const long kEventKeyDown = -602;
 const long kEventKeyUp = -604;
 
-// The engine a dialog gets: the platform's where it has an HTML engine and
-// the control can be created, else ours.
-std::unique_ptr<IHtmlView> CreateHtmlView(IHtmlViewEvents& events, HWND parent, const RECT& area);

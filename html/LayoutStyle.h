@@ -1,15 +1,47 @@
 #pragma once
 // What the layout reads off the mark-up: the style an element hands down to
-// what it holds (font, colour, the colour behind, alignment, nowrap), and
-// its attributes as lengths, numbers and alignments.
+// what it holds (font, colour, the colour behind, alignment, nowrap), its
+// style properties, colours and attributes as lengths, numbers and
+// alignments; the fonts and their measuring that the layout works with.
 #include <windows.h>
 
 #include <string>
+#include <tuple>
 
 #include "HtmlDom.h"
-#include "PageLayout.h"
 
 namespace html {
+
+struct FontSpec {
+    std::wstring face;
+    int pixels = 16;
+    bool bold = false;
+    bool underline = false;
+    bool operator<(const FontSpec& o) const
+    {
+        return std::tie(face, pixels, bold, underline) < std::tie(o.face, o.pixels, o.bold, o.underline);
+    }
+    bool operator==(const FontSpec& o) const
+    {
+        return std::tie(face, pixels, bold, underline) == std::tie(o.face, o.pixels, o.bold, o.underline);
+    }
+};
+
+struct FontMetrics {
+    int ascent = 0;
+    int descent = 0;
+    int averageWidth = 0;
+};
+
+// Text measuring, from the drawing engine's own fonts.
+class TextMeasure {
+public:
+    virtual ~TextMeasure() = default;
+    virtual int Width(const FontSpec& font, const std::wstring& text) = 0;
+    virtual FontMetrics Metrics(const FontSpec& font) = 0;
+};
+
+enum class ControlKind { CheckBox, Button, ListBox, TextBox };
 
 struct Style {
     FontSpec font{L"Times New Roman", 16, false, false};
@@ -18,6 +50,11 @@ struct Style {
     bool nowrap = false;
     wchar_t align = L'l';  // l, c or r
 };
+
+// "#rrggbb", "rrggbb" or a colour name; the fallback when it is none.
+COLORREF ParseColor(const std::wstring& text, COLORREF fallback);
+// The value of one property in a style attribute ("a:b; c:d"), or empty.
+std::wstring StyleValue(const Node& element, const wchar_t* property);
 
 // The style inside an element, from the style around it.
 Style Inherit(const Node& element, Style style);

@@ -8,9 +8,8 @@
 // a page shows its window again and finds its controls where they stood
 // (under Wine every show, hide and move of a window is a round trip to the
 // window server, and these were most of what a page switch cost). A click
-// on a drawn element
-// raises click on it; controls raise click, key down and key up; links go
-// to the host. Navigation completes before Navigate returns. Without a
+// on a drawn element raises click on it; controls raise click, key down and
+// key up; links go to the host. Navigation completes before Navigate returns. Without a
 // parent window the engine keeps its document and layout but shows nothing.
 #include <map>
 #include <memory>

@@ -9,43 +9,12 @@
 
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "HtmlDom.h"
+#include "LayoutStyle.h"
 
 namespace html {
-
-struct FontSpec {
-    std::wstring face;
-    int pixels = 16;
-    bool bold = false;
-    bool underline = false;
-    bool operator<(const FontSpec& o) const
-    {
-        return std::tie(face, pixels, bold, underline) < std::tie(o.face, o.pixels, o.bold, o.underline);
-    }
-    bool operator==(const FontSpec& o) const
-    {
-        return std::tie(face, pixels, bold, underline) == std::tie(o.face, o.pixels, o.bold, o.underline);
-    }
-};
-
-struct FontMetrics {
-    int ascent = 0;
-    int descent = 0;
-    int averageWidth = 0;
-};
-
-// Text measuring, from the drawing engine's own fonts.
-class TextMeasure {
-public:
-    virtual ~TextMeasure() = default;
-    virtual int Width(const FontSpec& font, const std::wstring& text) = 0;
-    virtual FontMetrics Metrics(const FontSpec& font) = 0;
-};
-
-enum class ControlKind { CheckBox, Button, ListBox, TextBox };
 
 struct PageFill {
     RECT rect;
@@ -90,11 +59,6 @@ struct PageLayout {
     // The innermost element at this point: text first, then boxes.
     const Node* ElementAt(POINT at) const;
 };
-
-// "#rrggbb", "rrggbb" or a colour name; the fallback when it is none.
-COLORREF ParseColor(const std::wstring& text, COLORREF fallback);
-// The value of one property in a style attribute ("a:b; c:d"), or empty.
-std::wstring StyleValue(const Node& element, const wchar_t* property);
 
 PageLayout LayOutPage(Node& document, int width, TextMeasure& measure);
 

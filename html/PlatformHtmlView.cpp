@@ -26,8 +26,8 @@ public:
     ~Bstr() { SysFreeString(b_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return b_; }
-    BSTR* put() { return &b_; }
+    BSTR Get() const { return b_; }
+    BSTR* Put() { return &b_; }
 
 private:
     BSTR b_ = nullptr;
@@ -41,17 +41,17 @@ public:
     std::wstring GetOuterHtml() override { return Read(&IHTMLElement::get_outerHTML); }
     bool SetInnerHtml(const std::wstring& markup) override
     {
-        return SUCCEEDED(element_->put_innerHTML(Bstr(markup).get()));
+        return SUCCEEDED(element_->put_innerHTML(Bstr(markup).Get()));
     }
     bool SetOuterHtml(const std::wstring& markup) override
     {
-        return SUCCEEDED(element_->put_outerHTML(Bstr(markup).get()));
+        return SUCCEEDED(element_->put_outerHTML(Bstr(markup).Get()));
     }
     std::optional<std::wstring> GetAttribute(const std::wstring& name) override
     {
         VARIANT value;
         VariantInit(&value);
-        if (FAILED(element_->getAttribute(Bstr(name).get(), 0, &value)))
+        if (FAILED(element_->getAttribute(Bstr(name).Get(), 0, &value)))
             return std::nullopt;
         std::optional<std::wstring> text;
         if (value.vt == VT_BSTR)
@@ -71,9 +71,9 @@ private:
     std::wstring Read(HRESULT (STDMETHODCALLTYPE IHTMLElement::*get)(BSTR*))
     {
         Bstr text;
-        if (FAILED((element_.Get()->*get)(text.put())))
+        if (FAILED((element_.Get()->*get)(text.Put())))
             return std::wstring();
-        return FromBstr(text.get());
+        return FromBstr(text.Get());
     }
     ComPtr<IHTMLElement> element_;
 };
@@ -185,7 +185,7 @@ public:
             return false;
         VARIANT empty;
         VariantInit(&empty);
-        return SUCCEEDED(browser_->Navigate(Bstr(url).get(), &empty, &empty, &empty, &empty));
+        return SUCCEEDED(browser_->Navigate(Bstr(url).Get(), &empty, &empty, &empty, &empty));
     }
 
     std::unique_ptr<IHtmlElement> GetElement(const std::wstring& id)
@@ -195,7 +195,7 @@ public:
             return nullptr;
         ComPtr<IHTMLDocument3> document3 = document.As<IHTMLDocument3>(IID_IHTMLDocument3);
         ComPtr<IHTMLElement> element;
-        if (!document3 || FAILED(document3->getElementById(Bstr(id).get(), element.Put())) || !element)
+        if (!document3 || FAILED(document3->getElementById(Bstr(id).Get(), element.Put())) || !element)
             return nullptr;
         return std::make_unique<PlatformElement>(element);
     }

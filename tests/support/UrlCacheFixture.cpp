@@ -8,26 +8,7 @@
 #include <algorithm>
 #include <fstream>
 
-namespace {
-
-std::vector<std::pair<std::string, DWORD>> AllEntries(const char* pattern)
-{
-    std::vector<std::pair<std::string, DWORD>> found;
-    std::vector<BYTE> block(64 * 1024);
-    auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data());
-    DWORD size = static_cast<DWORD>(block.size());
-    HANDLE find = FindFirstUrlCacheEntryA(pattern, entry, &size);
-    if (!find)
-        return found;
-    do {
-        found.emplace_back(entry->lpszSourceUrlName ? entry->lpszSourceUrlName : "", entry->CacheEntryType);
-        size = static_cast<DWORD>(block.size());
-    } while (FindNextUrlCacheEntryA(find, entry, &size));
-    FindCloseUrlCache(find);
-    return found;
-}
-
-}  // namespace
+#include "UrlCacheEntries.h"
 
 UrlCacheFixture::UrlCacheFixture()
 {
@@ -38,7 +19,7 @@ UrlCacheFixture::UrlCacheFixture()
 UrlCacheFixture::~UrlCacheFixture()
 {
     for (const char* pattern : {static_cast<const char*>(nullptr), "Cookie:"}) {
-        for (const auto& [url, type] : AllEntries(pattern))
+        for (const auto& [url, type] : UrlCacheEntries(pattern))
             if (url.find(tag_) != std::string::npos)
                 DeleteUrlCacheEntryA(url.c_str());
     }
@@ -76,7 +57,7 @@ bool UrlCacheFixture::HasEntry(const std::string& url)
 std::vector<std::string> UrlCacheFixture::Urls(const char* pattern) const
 {
     std::vector<std::string> urls;
-    for (const auto& [url, type] : AllEntries(pattern))
+    for (const auto& [url, type] : UrlCacheEntries(pattern))
         if (url.find(tag_) != std::string::npos)
             urls.push_back(url);
     std::sort(urls.begin(), urls.end());
@@ -86,7 +67,7 @@ std::vector<std::string> UrlCacheFixture::Urls(const char* pattern) const
 std::vector<std::string> UrlCacheFixture::FileUrls() const
 {
     std::vector<std::string> urls;
-    for (const auto& [url, type] : AllEntries(nullptr))
+    for (const auto& [url, type] : UrlCacheEntries(nullptr))
         if (url.find(tag_) != std::string::npos && !(type & (COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY)))
             urls.push_back(url);
     std::sort(urls.begin(), urls.end());

@@ -9,28 +9,12 @@
 #include <vector>
 
 #include "ProfileFolders.h"
+#include "UrlCacheEntries.h"
 
 namespace {
 
 const char kTyped[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 const char kHistoryDay[] = "Visited today";
-
-std::vector<std::pair<std::string, DWORD>> CacheEntries(const char* pattern)
-{
-    std::vector<std::pair<std::string, DWORD>> entries;
-    std::vector<BYTE> block(64 * 1024);
-    auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(block.data());
-    DWORD size = static_cast<DWORD>(block.size());
-    HANDLE find = FindFirstUrlCacheEntryA(pattern, entry, &size);
-    if (!find)
-        return entries;
-    do {
-        entries.emplace_back(entry->lpszSourceUrlName ? entry->lpszSourceUrlName : "", entry->CacheEntryType);
-        size = static_cast<DWORD>(block.size());
-    } while (FindNextUrlCacheEntryA(find, entry, &size));
-    FindCloseUrlCache(find);
-    return entries;
-}
 
 std::string HistoryFolder()
 {
@@ -179,10 +163,10 @@ void LeaveResourceTraces(const std::string& url, bool inFrame)
 TraceCount CountTraces(const std::string& domain)
 {
     TraceCount count;
-    for (const auto& [url, type] : CacheEntries(nullptr))
+    for (const auto& [url, type] : UrlCacheEntries(nullptr))
         if (!(type & (COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY)) && Contains(url, domain))
             ++count.cache;
-    for (const auto& [url, type] : CacheEntries("Cookie:"))
+    for (const auto& [url, type] : UrlCacheEntries("Cookie:"))
         if (Contains(url, domain) || IsParentDomainCookie(url, domain))
             ++count.cookies;
     HKEY typed = nullptr;
