@@ -15,6 +15,7 @@
 
 #include "MemoryHtmlView.h"
 #include "NorvaneDlg.h"
+#include "WhiteListPage.h"
 #include "PageDriver.h"
 #include "resource.h"
 
@@ -83,7 +84,7 @@ void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream
 void LongLists(MemoryHtmlView& view, HWND window)
 {
     PageDriver page(view);
-    const std::string path = CNorvaneDlg::WhiteListPath();
+    const std::string path = CWhiteListPage::WhiteListPath();
     const std::string saved = ReadAll(path);
     const bool existed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     std::printf("\nWhite List page with a long list (target: filled under 1 s; click, Add, Remove under 50 ms;\n"

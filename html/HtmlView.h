@@ -19,6 +19,9 @@ public:
     virtual std::wstring GetOuterHtml() = 0;
     virtual bool SetOuterHtml(const std::wstring& markup) = 0;
     virtual std::optional<std::wstring> GetAttribute(const std::wstring& name) = 0;
+    // Whether a check box is ticked as the person left it; nothing for an
+    // element that is no input.
+    virtual std::optional<bool> Checked() = 0;
     // The element that contains this one, or null at the top.
     virtual std::unique_ptr<IHtmlElement> Parent() = 0;
 };

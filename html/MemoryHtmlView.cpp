@@ -37,6 +37,13 @@ public:
     {
         return node_->GetAttribute(name);
     }
+    std::optional<bool> Checked() override
+    {
+        // The control's state is read back into its node at every click.
+        if (!node_->IsElement(L"input"))
+            return std::nullopt;
+        return node_->HasFlag(L"checked");
+    }
     std::unique_ptr<IHtmlElement> Parent() override
     {
         html::Node* parent = node_->parent;

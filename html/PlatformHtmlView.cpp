@@ -59,6 +59,15 @@ public:
         VariantClear(&value);
         return text;
     }
+    std::optional<bool> Checked() override
+    {
+        ComPtr<IHTMLInputElement> input;
+        element_->QueryInterface(IID_IHTMLInputElement, input.PutVoid());
+        VARIANT_BOOL checked = VARIANT_FALSE;
+        if (!input || FAILED(input->get_checked(&checked)))
+            return std::nullopt;
+        return checked != VARIANT_FALSE;
+    }
     std::unique_ptr<IHtmlElement> Parent() override
     {
         ComPtr<IHTMLElement> parent;

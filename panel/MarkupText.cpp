@@ -32,16 +32,6 @@ std::optional<std::string> WideToAnsi(const std::wstring& wide)
     return text;
 }
 
-bool IsCheckedMarkup(const std::string& markup)
-{
-    for (const char* word : {"checked", "CHECKED"}) {
-        const std::size_t at = ansi::Find(markup, word);
-        if (at != ansi::npos && at > 0)
-            return true;
-    }
-    return false;
-}
-
 std::string EscapeMarkup(const std::string& text)
 {
     std::string out;

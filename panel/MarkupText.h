@@ -11,9 +11,6 @@
 // if it were whole.
 std::optional<std::string> WideToAnsi(const std::wstring& wide);
 
-// True when "checked" or "CHECKED" occurs after the first character.
-bool IsCheckedMarkup(const std::string& markup);
-
 // Text made safe inside an element or a quoted attribute value.
 std::string EscapeMarkup(const std::string& text);
 // The text that escaped mark-up stands for (&amp; &lt; &gt; &quot; &#39; &nbsp; &#n;).

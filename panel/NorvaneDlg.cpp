@@ -1,10 +1,10 @@
 #include "NorvaneDlg.h"
 
 #include "AboutDlg.h"
-#include "AnsiText.h"
+#include "OptionsPage.h"
 #include "PanelSettings.h"
-#include "WhiteListFile.h"
-#include "ModulePath.h"
+#include "StatisticsPage.h"
+#include "WhiteListPage.h"
 #include "resource.h"
 
 namespace {
@@ -17,37 +17,24 @@ CNorvaneDlg::CNorvaneDlg(HWND parent) : CTrayDialog(IDD_NORVANE_DIALOG, IDR_HTML
 {
     icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_NORVANE));
 
-    using Handler = HRESULT (CNorvaneDlg::*)(IHtmlElement&);
-    auto bind = [this](const wchar_t* id, long event, Handler handler) {
-        return HtmlEventEntry{id, event, [this, handler](IHtmlElement& e) { return (this->*handler)(e); }};
-    };
-    const HtmlEventTable tabs = {
+    pages_.push_back(std::make_unique<COptionsPage>(*this));
+    pages_.push_back(std::make_unique<CWhiteListPage>(*this));
+    pages_.push_back(std::make_unique<CStatisticsPage>(*this));
+    pages_.push_back(std::make_unique<CPage>(*this, IDR_HTML_HELP));
+    // The window's own entries on every page: the tab bar, and Done where the
+    // page has it.
+    const HtmlEventTable window = {
         {L"Options", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_OPTIONS); }},
         {L"WhiteList", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_WHITELIST); }},
         {L"Statistics", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_STATISTICS); }},
         {L"Help", kEventClick, [this](IHtmlElement&) { return SwitchPage(IDR_HTML_HELP); }},
+        {L"btnDone", kEventClick, [this](IHtmlElement&) { return Done(); }},
     };
-    const HtmlEventEntry done{L"btnDone", kEventClick, [this](IHtmlElement&) { return Done(); }};
-
-    optionsTable_ = tabs;
-    optionsTable_.insert(optionsTable_.end(),
-                         {done, bind(L"chkRemoveHistory", kEventClick, &CNorvaneDlg::OnClickRemoveHistory),
-                          bind(L"chkRemoveCookies", kEventClick, &CNorvaneDlg::OnClickRemoveCookies),
-                          bind(L"chkRemoveLastUrl", kEventClick, &CNorvaneDlg::OnClickRemoveLastUrl),
-                          bind(L"chkRemoveTempFiles", kEventClick, &CNorvaneDlg::OnClickRemoveTempFiles),
-                          bind(L"chkRunStartUp", kEventClick, &CNorvaneDlg::OnClickRunStartUp)});
-    whiteListTable_ = tabs;
-    whiteListTable_.insert(whiteListTable_.end(),
-                           {bind(L"btnAdd", kEventClick, &CNorvaneDlg::OnClickAdd),
-                            bind(L"btnRemove", kEventClick, &CNorvaneDlg::OnClickRemove),
-                            bind(L"btnSave", kEventClick, &CNorvaneDlg::OnClickSave), done,
-                            bind(L"selectWhiteList", kEventClick, &CNorvaneDlg::OnSelectWhiteList),
-                            bind(L"selectWhiteList", kEventKeyUp, &CNorvaneDlg::OnSelectWhiteList),
-                            bind(L"idUrlText", kEventKeyDown, &CNorvaneDlg::OnKeyDownUrlText)});
-    statisticsTable_ = tabs;
-    statisticsTable_.insert(statisticsTable_.end(),
-                            {done, bind(L"btnReset", kEventClick, &CNorvaneDlg::OnClickReset)});
-    helpTable_ = tabs;
+    for (const auto& page : pages_) {
+        HtmlEventTable table = window;
+        table.insert(table.end(), page->Events().begin(), page->Events().end());
+        tables_.push_back(std::move(table));
+    }
 }
 
 CNorvaneDlg::~CNorvaneDlg() = default;
@@ -57,11 +44,6 @@ UINT CNorvaneDlg::ShowRequestMessage()
     static const UINT message = RegisterWindowMessageA("Norvane.ShowConfiguration");
     return message;
 }
-
-// Beside the program itself, where the installation puts it and where the
-// guard reads it: any user can set the settings' values, and an
-// administrator's panel must not read or write wherever they point.
-std::string CNorvaneDlg::WhiteListPath() { return FileBesideModule(nullptr, settings::kWhiteListFileName); }
 
 BOOL CNorvaneDlg::OnInitDialog()
 {
@@ -94,16 +76,19 @@ void CNorvaneDlg::AddAboutItem()
     AppendMenuA(system, MF_STRING, IDM_ABOUTBOX, text);
 }
 
+CPage* CNorvaneDlg::PageFor(const std::wstring& key) const
+{
+    for (const auto& page : pages_)
+        if (_wcsicmp(key.c_str(), std::to_wstring(page->ResourceId()).c_str()) == 0)
+            return page.get();
+    return nullptr;
+}
+
 const HtmlEventTable* CNorvaneDlg::GetEventTableForKey(const std::wstring& key)
 {
-    const struct {
-        UINT id;
-        const HtmlEventTable* table;
-    } pages[] = {{IDR_HTML_OPTIONS, &optionsTable_}, {IDR_HTML_WHITELIST, &whiteListTable_},
-                 {IDR_HTML_STATISTICS, &statisticsTable_}, {IDR_HTML_HELP, &helpTable_}};
-    for (const auto& page : pages)
-        if (_wcsicmp(key.c_str(), std::to_wstring(page.id).c_str()) == 0)
-            return page.table;
+    for (std::size_t i = 0; i < pages_.size(); ++i)
+        if (pages_[i].get() == PageFor(key))
+            return &tables_[i];
     return nullptr;
 }
 
@@ -112,14 +97,8 @@ void CNorvaneDlg::OnDocumentComplete(const std::wstring& url)
     // A page is known by the resource number that ends its address, whatever
     // name the program was started by (a shortcut, a script or an 8.3 path
     // may give "norvane.exe" or "NORVANE~1.EXE").
-    whiteListRead_ = false;
-    const std::wstring page = url.substr(url.find_last_of(L'/') + 1);
-    if (page == std::to_wstring(IDR_HTML_WHITELIST))
-        FillWhiteListPage();
-    else if (page == std::to_wstring(IDR_HTML_OPTIONS))
-        FillOptionsPage();
-    else if (page == std::to_wstring(IDR_HTML_STATISTICS))
-        FillStatisticsPage();
+    if (CPage* page = PageFor(url.substr(url.find_last_of(L'/') + 1)))
+        page->Fill();
 }
 
 HRESULT CNorvaneDlg::SwitchPage(UINT page)

@@ -1,10 +1,13 @@
 #pragma once
-// The control panel's main window: four HTML pages behind a tab bar, the
-// About item of the system menu, the hide-at-start timer and the commands of
-// the tray menu.
-#include <optional>
+// The control panel's main window: four HTML pages behind a tab bar (each
+// page an object of its own: its resource, fill step and events), the About
+// item of the system menu, the hide-at-start timer and the commands of the
+// tray menu.
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "Page.h"
 #include "TrayDialog.h"
 
 class CNorvaneDlg : public CTrayDialog {
@@ -16,29 +19,6 @@ public:
     static UINT ShowRequestMessage();
 
     bool OnSysCommand(UINT id, LPARAM param) override;
-
-    // Page fill steps and handlers, one file per page.
-    void FillOptionsPage();
-    HRESULT OnClickRemoveHistory(IHtmlElement&);
-    HRESULT OnClickRemoveCookies(IHtmlElement&);
-    HRESULT OnClickRemoveTempFiles(IHtmlElement&);
-    HRESULT OnClickRemoveLastUrl(IHtmlElement&);
-    HRESULT OnClickRunStartUp(IHtmlElement&);
-
-    void FillWhiteListPage();
-    HRESULT OnClickAdd(IHtmlElement&);
-    HRESULT OnClickRemove(IHtmlElement&);
-    HRESULT OnClickSave(IHtmlElement&);
-    HRESULT OnSelectWhiteList(IHtmlElement&);
-    HRESULT OnKeyDownUrlText(IHtmlElement&) { return S_OK; }
-
-    void FillStatisticsPage();
-    HRESULT OnClickReset(IHtmlElement&);
-
-    // The white-list file: WhiteList.txt beside the program.
-    static std::string WhiteListPath();
-    // The command that starts the panel at log-on, quoted.
-    static std::string StartUpCommandLine();
 
 protected:
     BOOL OnInitDialog() override;
@@ -53,18 +33,12 @@ private:
     void BringForward();
     HRESULT Done();
     HRESULT SwitchPage(UINT page);
-    // One removal box: its number setting follows the box's state.
-    void StoreBox(const wchar_t* boxId, class CRegNumberValue& setting);
-    void StoreStartUp(bool on);
-    // The list box's mark-up as ANSI text, or nothing when it cannot be had whole.
-    std::optional<std::string> ReadListMarkup();
-    void WriteList(const std::vector<struct ListOption>& options);
-    void WriteUrlBox(const std::string& text);
+    // The page whose resource number is this key ("104"), or null.
+    CPage* PageFor(const std::wstring& key) const;
 
     HICON icon_ = nullptr;
-    bool whiteListRead_ = false;  // the White list page shows the file's list, read whole
-    HtmlEventTable optionsTable_;
-    HtmlEventTable whiteListTable_;
-    HtmlEventTable statisticsTable_;
-    HtmlEventTable helpTable_;
+    std::vector<std::unique_ptr<CPage>> pages_;
+    // Each page's events with the window's own (the tab bar, Done), in the
+    // order of the pages.
+    std::vector<HtmlEventTable> tables_;
 };

@@ -1,20 +1,37 @@
-// The Options page: five check boxes, each bound to one setting and written
-// at every click.
-#include "MarkupText.h"
-#include "NorvaneDlg.h"
+#include "OptionsPage.h"
+
 #include "PanelSettings.h"
+#include "resource.h"
 
 namespace {
 
+// The removal boxes: a switch more is a row here and a name in settings/.
+const struct {
+    const wchar_t* id;
+    CRegNumberValue& (*setting)();
+} kRemovalBoxes[] = {
+    {L"chkRemoveCookies", &panel::RemoveCookies},
+    {L"chkRemoveHistory", &panel::RemoveHistory},
+    {L"chkRemoveTempFiles", &panel::RemoveCache},
+    {L"chkRemoveLastUrl", &panel::RemoveLastTyped},
+};
+
 // What a box looks like when it is to be shown ticked.
-std::wstring CheckedMarkup(const wchar_t* id)
+std::wstring CheckedMarkup(const std::wstring& id)
 {
-    return std::wstring(L"<INPUT id='") + id + L"' type='checkbox' name='" + id + L"' checked>";
+    return L"<INPUT id='" + id + L"' type='checkbox' name='" + id + L"' checked>";
 }
 
 }  // namespace
 
-std::string CNorvaneDlg::StartUpCommandLine()
+COptionsPage::COptionsPage(CDHtmlDialog& dialog) : CPage(dialog, IDR_HTML_OPTIONS)
+{
+    for (const auto& box : kRemovalBoxes)
+        On(box.id, kEventClick, &COptionsPage::OnClickRemoveBox);
+    On(L"chkRunStartUp", kEventClick, &COptionsPage::OnClickRunStartUp);
+}
+
+std::string COptionsPage::StartUpCommandLine()
 {
     // The running program's own path, never a setting: any user may set the
     // settings' values, and this command runs at every user's log-on.
@@ -24,7 +41,7 @@ std::string CNorvaneDlg::StartUpCommandLine()
 
 // Run at Start Up: the machine's Run key, or the user's own where a standard
 // user may not write the machine's. Unticked, neither holds the value.
-void CNorvaneDlg::StoreStartUp(bool on)
+void COptionsPage::StoreStartUp(bool on)
 {
     const std::string command = on ? StartUpCommandLine() : std::string();
     panel::StartUpCommand().Set(command);
@@ -35,60 +52,34 @@ void CNorvaneDlg::StoreStartUp(bool on)
         panel::RemoveUserStartUp();
 }
 
-void CNorvaneDlg::FillOptionsPage()
+void COptionsPage::FillOptionsPage()
 {
-    auto tick = [this](const wchar_t* id, bool on) {
+    auto tick = [this](const std::wstring& id, bool on) {
         if (!on)
             return;
         if (auto box = GetElement(id))
             box->SetOuterHtml(CheckedMarkup(id));
     };
     tick(L"chkRunStartUp", !panel::StartUpCommand().Read().empty() || !panel::UserStartUpCommand().Read().empty());
-    tick(L"chkRemoveCookies", panel::RemoveCookies().Read() == 1);
-    tick(L"chkRemoveHistory", panel::RemoveHistory().Read() == 1);
-    tick(L"chkRemoveTempFiles", panel::RemoveCache().Read() == 1);
-    tick(L"chkRemoveLastUrl", panel::RemoveLastTyped().Read() == 1);
+    for (const auto& box : kRemovalBoxes)
+        tick(box.id, box.setting().Read() == 1);
 }
 
-void CNorvaneDlg::StoreBox(const wchar_t* boxId, CRegNumberValue& setting)
+HRESULT COptionsPage::OnClickRemoveBox(IHtmlElement& box)
 {
-    auto box = GetElement(boxId);
-    if (!box)
-        return;
-    if (const auto markup = WideToAnsi(box->GetOuterHtml()))
-        setting.Set(IsCheckedMarkup(*markup) ? 1 : 0);
-}
-
-HRESULT CNorvaneDlg::OnClickRemoveHistory(IHtmlElement&)
-{
-    StoreBox(L"chkRemoveHistory", panel::RemoveHistory());
+    const std::wstring id = box.Id();
+    for (const auto& row : kRemovalBoxes) {
+        if (id != row.id)
+            continue;
+        if (const auto checked = box.Checked())
+            row.setting().Set(*checked ? 1 : 0);
+    }
     return S_OK;
 }
 
-HRESULT CNorvaneDlg::OnClickRemoveCookies(IHtmlElement&)
+HRESULT COptionsPage::OnClickRunStartUp(IHtmlElement& box)
 {
-    StoreBox(L"chkRemoveCookies", panel::RemoveCookies());
-    return S_OK;
-}
-
-HRESULT CNorvaneDlg::OnClickRemoveTempFiles(IHtmlElement&)
-{
-    StoreBox(L"chkRemoveTempFiles", panel::RemoveCache());
-    return S_OK;
-}
-
-HRESULT CNorvaneDlg::OnClickRemoveLastUrl(IHtmlElement&)
-{
-    StoreBox(L"chkRemoveLastUrl", panel::RemoveLastTyped());
-    return S_OK;
-}
-
-HRESULT CNorvaneDlg::OnClickRunStartUp(IHtmlElement&)
-{
-    auto box = GetElement(L"chkRunStartUp");
-    if (!box)
-        return S_OK;
-    if (const auto markup = WideToAnsi(box->GetOuterHtml()))
-        StoreStartUp(IsCheckedMarkup(*markup));
+    if (const auto checked = box.Checked())
+        StoreStartUp(*checked);
     return S_OK;
 }

@@ -1,9 +1,10 @@
-// The Statistics page: the four counters, and Reset.
+#include "StatisticsPage.h"
+
 #include <string>
 #include <vector>
 
-#include "NorvaneDlg.h"
 #include "PanelSettings.h"
+#include "resource.h"
 
 namespace {
 
@@ -13,7 +14,6 @@ std::wstring ValueMarkup(DWORD count)
     return L"<font  color='#f95f21' face='verdana' size='2'><b>" + std::to_wstring(static_cast<int>(count)) +
            L"</b></font>";
 }
-
 
 // Each counter as the guards keep it: in the machine's settings (both
 // bitnesses), under AppDataLow for the passes of a browser in Protected
@@ -47,7 +47,12 @@ void WriteZero(CRegNumberValue& counter)
 
 }  // namespace
 
-void CNorvaneDlg::FillStatisticsPage()
+CStatisticsPage::CStatisticsPage(CDHtmlDialog& dialog) : CPage(dialog, IDR_HTML_STATISTICS)
+{
+    On(L"btnReset", kEventClick, &CStatisticsPage::OnClickReset);
+}
+
+void CStatisticsPage::FillStatisticsPage()
 {
     for (const auto& row : Counters()) {
         if (auto cell = GetElement(row.cell))
@@ -55,7 +60,7 @@ void CNorvaneDlg::FillStatisticsPage()
     }
 }
 
-HRESULT CNorvaneDlg::OnClickReset(IHtmlElement&)
+HRESULT CStatisticsPage::OnClickReset(IHtmlElement&)
 {
     for (const auto& row : Counters()) {
         WriteZero(row.machine);

@@ -1,18 +1,17 @@
-// The White list page: the list box shows the white-list file, Add and
-// Remove edit the list on the page, and Save List writes it back.
-//
 // Every entry is escaped on its way into the page and decoded on its way back,
 // so that an address holding quotes or angle brackets stays text, and so that
 // any entry the file holds comes back exactly.
+#include "WhiteListPage.h"
+
 #include <windows.h>
 
 #include <algorithm>
 
 #include "AnsiText.h"
-#include "MarkupText.h"
 #include "MessageBoxApi.h"
-#include "NorvaneDlg.h"
+#include "ModulePath.h"
 #include "PanelSettings.h"
+#include "resource.h"
 #include "WhiteListFile.h"
 
 namespace {
@@ -52,13 +51,28 @@ void TellUser(HWND window, const char* text)
 
 }  // namespace
 
-void CNorvaneDlg::WriteList(const std::vector<ListOption>& options)
+CWhiteListPage::CWhiteListPage(CDHtmlDialog& dialog) : CPage(dialog, IDR_HTML_WHITELIST)
+{
+    On(L"btnAdd", kEventClick, &CWhiteListPage::OnClickAdd);
+    On(L"btnRemove", kEventClick, &CWhiteListPage::OnClickRemove);
+    On(L"btnSave", kEventClick, &CWhiteListPage::OnClickSave);
+    On(L"selectWhiteList", kEventClick, &CWhiteListPage::OnSelectWhiteList);
+    On(L"selectWhiteList", kEventKeyUp, &CWhiteListPage::OnSelectWhiteList);
+    On(L"idUrlText", kEventKeyDown, &CWhiteListPage::OnKeyDownUrlText);
+}
+
+// Beside the program itself, where the installation puts it and where the
+// guard reads it: any user can set the settings' values, and an
+// administrator's panel must not read or write wherever they point.
+std::string CWhiteListPage::WhiteListPath() { return FileBesideModule(nullptr, settings::kWhiteListFileName); }
+
+void CWhiteListPage::WriteList(const std::vector<ListOption>& options)
 {
     if (auto cell = GetElement(L"select"))
         cell->SetInnerHtml(ansi::ToWide(ListMarkup(options)));
 }
 
-void CNorvaneDlg::WriteUrlBox(const std::string& text)
+void CWhiteListPage::WriteUrlBox(const std::string& text)
 {
     if (auto cell = GetElement(L"idUrl"))
         cell->SetInnerHtml(ansi::ToWide("<INPUT type='text' id='idUrlText' style='color:#2a5393; font-family:verdana; "
@@ -66,7 +80,7 @@ void CNorvaneDlg::WriteUrlBox(const std::string& text)
                                 EscapeMarkup(text) + "' size='47' name='Url'>"));
 }
 
-std::optional<std::string> CNorvaneDlg::ReadListMarkup()
+std::optional<std::string> CWhiteListPage::ReadListMarkup()
 {
     auto list = GetElement(L"selectWhiteList");
     if (!list)
@@ -74,7 +88,7 @@ std::optional<std::string> CNorvaneDlg::ReadListMarkup()
     return WideToAnsi(list->GetInnerHtml());
 }
 
-void CNorvaneDlg::FillWhiteListPage()
+void CWhiteListPage::FillWhiteListPage()
 {
     const auto options = ReadWhiteListFile(WhiteListPath());
     // Save replaces the file with the page's list: only a list read whole
@@ -84,11 +98,11 @@ void CNorvaneDlg::FillWhiteListPage()
         WriteList(*options);
     WriteUrlBox(panel::LastVisitedDomain());  // this user's own, never another's
     if (!options)
-        TellUser(GetSafeHwnd(), "The white list file could not be read. The list is not shown, and Save List "
+        TellUser(Window(), "The white list file could not be read. The list is not shown, and Save List "
                                 "will not change the file.");
 }
 
-HRESULT CNorvaneDlg::OnClickAdd(IHtmlElement&)
+HRESULT CWhiteListPage::OnClickAdd(IHtmlElement&)
 {
     auto urlBox = GetElement(L"idUrlText");
     const auto typed = urlBox ? urlBox->GetAttribute(L"value") : std::nullopt;
@@ -108,7 +122,7 @@ HRESULT CNorvaneDlg::OnClickAdd(IHtmlElement&)
     return S_OK;
 }
 
-HRESULT CNorvaneDlg::OnClickRemove(IHtmlElement&)
+HRESULT CWhiteListPage::OnClickRemove(IHtmlElement&)
 {
     const auto markup = ReadListMarkup();
     if (!markup)
@@ -121,11 +135,11 @@ HRESULT CNorvaneDlg::OnClickRemove(IHtmlElement&)
     return S_OK;
 }
 
-HRESULT CNorvaneDlg::OnClickSave(IHtmlElement&)
+HRESULT CWhiteListPage::OnClickSave(IHtmlElement&)
 {
     const auto markup = ReadListMarkup();
     if (!whiteListRead_ || !markup) {
-        TellUser(GetSafeHwnd(), "The white list was not read from its file, so it was not saved. The file is "
+        TellUser(Window(), "The white list was not read from its file, so it was not saved. The file is "
                                 "unchanged.");
         return S_OK;
     }
@@ -133,11 +147,11 @@ HRESULT CNorvaneDlg::OnClickSave(IHtmlElement&)
     for (auto& option : ParseListMarkup(*markup))
         entries.push_back(std::move(option.text));
     if (!settings::SaveWhiteListFile(WhiteListPath(), entries))
-        TellUser(GetSafeHwnd(), "The white list could not be saved. The file is unchanged.");
+        TellUser(Window(), "The white list could not be saved. The file is unchanged.");
     return S_OK;
 }
 
-HRESULT CNorvaneDlg::OnSelectWhiteList(IHtmlElement&)
+HRESULT CWhiteListPage::OnSelectWhiteList(IHtmlElement&)
 {
     if (!GetElement(L"idUrl"))
         return S_OK;

@@ -151,12 +151,36 @@ private:
     DWORD lastCookie_ = 0;
 };
 
+// An input element's own interface: its checked state, as the control keeps it.
+class InputElement : public StubIHTMLInputElement, public Counted {
+public:
+    InputElement(std::shared_ptr<html::Node> root, html::Node* node) : root_(std::move(root)), node_(node) {}
+    DOUBLE_REFCOUNT
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        const bool known =
+            IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IHTMLInputElement);
+        return Hand(known ? this : nullptr, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_checked(VARIANT_BOOL* p) override
+    {
+        *p = node_->HasFlag(L"checked") ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<html::Node> root_;  // keeps the page alive
+    html::Node* node_;
+};
+
 class Element : public StubIHTMLElement, public Counted {
 public:
     Element(std::shared_ptr<html::Node> root, html::Node* node) : root_(std::move(root)), node_(node) {}
     DOUBLE_REFCOUNT
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
+        if (IsEqualIID(iid, IID_IHTMLInputElement) && node_ && node_->IsElement(L"input"))
+            return Hand(Make(new InputElement(root_, node_)).Get(), out);
         const bool known =
             IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IHTMLElement);
         return Hand(known ? this : nullptr, out);
