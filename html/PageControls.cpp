@@ -27,24 +27,6 @@ std::vector<std::wstring> LinesOf(Node& list)
     return lines;
 }
 
-// How many lines two lists share at their start and, after it, at their end.
-std::pair<std::size_t, std::size_t> SharedEnds(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b)
-{
-    std::size_t head = 0;
-    while (head < a.size() && head < b.size() && a[head] == b[head])
-        ++head;
-    std::size_t tail = 0;
-    while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
-        ++tail;
-    return {head, tail};
-}
-
-std::size_t SharedLines(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b)
-{
-    const auto [head, tail] = SharedEnds(a, b);
-    return head + tail;
-}
-
 bool Contains(const Node& subtree, const Node* node)
 {
     for (const Node* n = node; n; n = n->parent)
@@ -56,7 +38,7 @@ bool Contains(const Node& subtree, const Node* node)
 }  // namespace
 
 PageControls::PageControls(HWND parent, GdiContainer& gdi, EventSink sink)
-    : parent_(parent), gdi_(gdi), sink_(std::move(sink))
+    : parent_(parent), gdi_(gdi), sink_(std::move(sink)), windows_(gdi)
 {
 }
 
@@ -64,13 +46,6 @@ PageControls::~PageControls()
 {
     RetireAll();
     ReleaseRetired();
-    for (const Spare& spare : spares_) {
-        if (const WindowState* state = StateOf(spare.window)) {
-            SetWindowLongPtrW(spare.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->old));
-            SetWindowLongPtrW(spare.window, GWLP_USERDATA, 0);
-        }
-        DestroyWindow(spare.window);
-    }
 }
 
 void PageControls::Update(const PageLayout& layout)
@@ -96,12 +71,7 @@ void PageControls::Update(const PageLayout& layout)
         Place(control, placed.rect, previous);
         previous = window;
     }
-    // What the new page did not take leaves the screen.
-    for (const Spare& left : handed_) {
-        ShowWindow(left.window, SW_HIDE);
-        retired_.push_back(left);
-    }
-    handed_.clear();
+    windows_.RetireHandedOver();
 }
 
 // Page order is z-order, which is the dialog's Tab order. Under Wine each
@@ -114,7 +84,7 @@ void PageControls::Place(const Control& control, const RECT& rect, HWND previous
     // Where it was put last is where it is: only these moves reorder the
     // page's windows, and a window that another took the place after since
     // is either of this page (and moved on in its turn) or hidden.
-    WindowState& state = *StateOf(control.window);
+    ControlWindowState& state = *ControlWindows::StateOf(control.window);
     const bool moved = !EqualRect(&state.rect, &rect) || state.after != previous;
     const bool recoloured =
         state.back != control.back || state.color != control.color || state.background != control.background;
@@ -133,62 +103,9 @@ void PageControls::Place(const Control& control, const RECT& rect, HWND previous
     state.background = control.background;
 }
 
-// How much of what a window shows a control can keep: a list box its lines
-// (a list rewritten for one added or removed line then changes by one), any
-// window its place, a button its text.
-std::size_t PageControls::Fit(HWND window, const PageControl& placed, const std::vector<std::wstring>& lines)
-{
-    const WindowState& state = *StateOf(window);
-    std::size_t fit = 4 * SharedLines(state.lines, lines);
-    if (EqualRect(&state.rect, &placed.rect))
-        fit += 2;
-    if (placed.kind == ControlKind::Button && WindowText(window) == placed.node->GetAttribute(L"value").value_or(L""))
-        fit += 1;
-    return fit;
-}
-
-// The window of the control's kind that it fits best, made the page's: of
-// the old page's windows if one is left (still on screen: showing a hidden
-// one and hiding the other costs more than moving it), else of those of
-// rewritten parts of this page, else of the hidden spares.
-HWND PageControls::Reuse(const PageControl& placed, const std::vector<std::wstring>& lines)
-{
-    for (std::vector<Spare>* pool : {&handed_, &retired_, &spares_}) {
-        auto best = pool->end();
-        std::size_t bestFit = 0;
-        for (auto spare = pool->begin(); spare != pool->end(); ++spare) {
-            // A window whose own message is running keeps out of it.
-            if (spare->kind != placed.kind || Busy(spare->window))
-                continue;
-            const std::size_t fit = Fit(spare->window, placed, lines);
-            if (best == pool->end() || fit > bestFit) {
-                best = spare;
-                bestFit = fit;
-            }
-        }
-        if (best != pool->end()) {
-            HWND window = best->window;
-            pool->erase(best);
-            return Adopt(window, placed);
-        }
-    }
-    return nullptr;
-}
-
-// A reused window in the control's font, on screen.
-HWND PageControls::Adopt(HWND window, const PageControl& placed)
-{
-    const HFONT font = gdi_.Font(placed.font);
-    if (reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) != font)
-        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (!IsWindowVisible(window))
-        ShowWindow(window, SW_SHOWNA);
-    return window;
-}
-
 HWND PageControls::Make(const PageControl& placed, const std::vector<std::wstring>& lines)
 {
-    if (HWND window = Reuse(placed, lines))
+    if (HWND window = windows_.Reuse(placed, lines))
         return window;
     const wchar_t* type = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
@@ -219,15 +136,7 @@ HWND PageControls::Make(const PageControl& placed, const std::vector<std::wstrin
     if (!window)
         return nullptr;
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(placed.font)), FALSE);
-    // Kept in the window's user data, not in window properties: under Wine
-    // each property call goes to the server, and a long list's lines pass
-    // through this procedure one message each.
-    auto& state = states_[window];
-    state = std::make_unique<WindowState>();  // anew: the handle may be one a destroyed window had
-    state->owner = this;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.get()));
-    state->old =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+    windows_.Subclass(window, this, SubclassProc);
     return window;
 }
 
@@ -260,7 +169,7 @@ void PageControls::Show(const Control& control, std::vector<std::wstring> lines)
 
 void PageControls::FillList(HWND window, std::vector<std::wstring> lines)
 {
-    std::vector<std::wstring>& held = StateOf(window)->lines;
+    std::vector<std::wstring>& held = ControlWindows::StateOf(window)->lines;
     const auto [head, tail] = SharedEnds(held, lines);
     const std::size_t removed = held.size() - head - tail, added = lines.size() - head - tail;
     if (removed == 0 && added == 0)
@@ -304,8 +213,7 @@ void PageControls::ReadBack(const Control& control)
 
 void PageControls::Forget(std::vector<Control>::iterator which)
 {
-    ShowWindow(which->window, SW_HIDE);
-    retired_.push_back({which->window, which->kind});
+    windows_.Retire(which->window, which->kind);
     controls_.erase(which);
 }
 
@@ -331,41 +239,18 @@ void PageControls::RetireAll()
 void PageControls::HandOver()
 {
     for (auto c = controls_.begin(); c != controls_.end();) {
-        if (Busy(c->window)) {
+        if (ControlWindows::Busy(c->window)) {
             const auto at = c - controls_.begin();
             Forget(c);  // a window whose own message is running gets no other node under it
             c = controls_.begin() + at;
             continue;
         }
-        handed_.push_back({c->window, c->kind});
+        windows_.HandOver(c->window, c->kind);
         c = controls_.erase(c);
     }
 }
 
-void PageControls::ReleaseRetired()
-{
-    spares_.insert(spares_.end(), retired_.begin(), retired_.end());
-    retired_.clear();
-}
-
-PageControls::WindowState* PageControls::StateOf(HWND window)
-{
-    return reinterpret_cast<WindowState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
-bool PageControls::Busy(HWND window)
-{
-    const WindowState* state = StateOf(window);
-    return state && state->busy;
-}
-
-std::wstring PageControls::WindowText(HWND window)
-{
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, &text[0], length + 1)));
-    return text;
-}
+void PageControls::ReleaseRetired() { windows_.ReleaseRetired(); }
 
 PageControls::Control* PageControls::Find(HWND window)
 {
@@ -454,7 +339,7 @@ HBRUSH PageControls::OnColor(HWND window, HDC dc)
 // fetched first: a handler may retire this very control.
 LRESULT CALLBACK PageControls::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    WindowState* state = StateOf(window);
+    ControlWindowState* state = ControlWindows::StateOf(window);
     if (!state)
         return DefWindowProcW(window, message, wParam, lParam);
     const WNDPROC old = state->old;

@@ -4,9 +4,9 @@
 // and text boxes, in page order so that Tab and Shift+Tab follow it. The
 // page's nodes hold the state: what a person changes in a control is written
 // back to its node at once (CHECKED, value, selected), so the mark-up reads
-// what the screen shows. Windows are reused wherever they fit, and each
-// remembers how it was last shown, so that a page laid out again, or loaded
-// again, moves, shows and fills only what changed.
+// what the screen shows. Windows are reused wherever they fit
+// (ControlWindows), so that a page laid out again, or loaded again, moves,
+// shows and fills only what changed.
 #include <windows.h>
 
 #include <functional>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ControlWindows.h"
 #include "Handle.h"
 #include "PageLayout.h"
 #include "PagePainter.h"
@@ -64,30 +65,12 @@ private:
         COLORREF color = CLR_INVALID;       // its style's, as the layout read them
         COLORREF background = CLR_INVALID;
     };
-    // What is known of each control window of ours, in its user data: what
-    // our procedure over the control's own needs, and how the window was
-    // last shown, whichever page's it was then.
-    struct WindowState {
-        PageControls* owner = nullptr;
-        WNDPROC old = nullptr;
-        bool busy = false;  // inside a message of its own
-        RECT rect{};
-        HWND after = nullptr;  // the window it was put after
-        COLORREF back = CLR_INVALID, color = CLR_INVALID, background = CLR_INVALID;
-        std::vector<std::wstring> lines;  // a list box's
-    };
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void RetireAll();
-    static WindowState* StateOf(HWND window);
-    static bool Busy(HWND window);
-    static std::wstring WindowText(HWND window);
     void Place(const Control& control, const RECT& rect, HWND previous);
-    std::size_t Fit(HWND window, const PageControl& placed, const std::vector<std::wstring>& lines);
     Control* Find(HWND window);
+    // A window for the control: one taken up again where one fits, else new.
     HWND Make(const PageControl& control, const std::vector<std::wstring>& lines);
-    struct Spare;
-    HWND Reuse(const PageControl& control, const std::vector<std::wstring>& lines);
-    HWND Adopt(HWND window, const PageControl& control);
     // The control shows its node's state; a list box, these lines of it.
     void Show(const Control& control, std::vector<std::wstring> lines);
     // Makes the list box hold these lines, changing only the run of lines
@@ -100,15 +83,8 @@ private:
     GdiContainer& gdi_;
     EventSink sink_;
     std::vector<Control> controls_;
-    struct Spare {
-        HWND window;
-        ControlKind kind;
-    };
-    std::vector<Spare> retired_;  // hidden, maybe still in a message of their own
-    std::vector<Spare> spares_;   // hidden, free for the next control of their kind
-    std::vector<Spare> handed_;   // on screen still, free for the new page's controls
     bool refreshing_ = false;
-    std::map<HWND, std::unique_ptr<WindowState>> states_;
+    ControlWindows windows_;  // last: the spares go once the page's controls have
 };
 
 }  // namespace html
