@@ -154,18 +154,18 @@ MinMax InlineLayout::BlockWidths(const Item& block)
 MinMax InlineLayout::Widths(const std::vector<Item>& items)
 {
     MinMax result;
-    int line = 0, unbroken = 0;
-    bool pendingSpace = false;
+    LineBox line;
+    int unbroken = 0;  // the widest run the line cannot be broken in
     auto endLine = [&] {
-        result.max = std::max(result.max, line);
+        result.max = std::max(result.max, line.Width());
         result.min = std::max(result.min, unbroken);
-        line = unbroken = 0;
-        pendingSpace = false;
+        line.Clear();
+        unbroken = 0;
     };
     for (const Item& item : items) {
         switch (item.kind) {
         case Item::Kind::Space:
-            pendingSpace = line > 0;
+            line.Space();
             if (!item.style.nowrap) {
                 result.min = std::max(result.min, unbroken);
                 unbroken = 0;
@@ -184,10 +184,9 @@ MinMax InlineLayout::Widths(const std::vector<Item>& items)
         }
         case Item::Kind::Word:
         case Item::Kind::Control: {
-            const int space = pendingSpace ? SpaceWidth(item.style) : 0;
-            line += space + item.width;
+            const int space = line.SpaceOwed() ? SpaceWidth(item.style) : 0;
             unbroken += (item.style.nowrap ? space : 0) + item.width;
-            pendingSpace = false;
+            line.Add(item, space);
             break;
         }
         }
@@ -212,77 +211,74 @@ RECT InlineLayout::Rule(const Item& rule, int top, int available)
     return RECT{left, top + margin, left + width, top + margin + size};
 }
 
+// Ends the line: aligned, each item standing on the line's baseline. An
+// empty line ended by a break still takes the break's line height.
+int InlineLayout::PlaceLine(const LineBox& line, const Item* breaking, int top, int width, wchar_t align,
+                            FlowLayout& flow)
+{
+    if (line.Empty()) {
+        if (!breaking)
+            return top;
+        const FontMetrics m = measure_.Metrics(breaking->style.font);
+        return top + m.ascent + m.descent;
+    }
+    int ascent = 0, descent = 0;
+    for (const LineBox::OnLine& on : line.Items()) {
+        ascent = std::max(ascent, on.item->ascent);
+        descent = std::max(descent, on.item->descent);
+    }
+    const int free = width - line.Width();
+    const int shift = std::max(0, align == L'r' ? free : align == L'c' ? free / 2 : 0);
+    for (const LineBox::OnLine& on : line.Items()) {
+        const int x = shift + on.x, y = top + ascent - on.item->ascent;
+        flow.placed.push_back({on.item, RECT{x, y, x + on.item->width, y + on.item->ascent + on.item->descent}});
+    }
+    return top + ascent + descent;
+}
+
 FlowLayout InlineLayout::Flow(const std::vector<Item>& items, int width, wchar_t align)
 {
-    struct OnLine {
-        const Item* item;
-        int x;
-    };
     FlowLayout flow;
-    std::vector<OnLine> line;
-    int lineX = 0, top = 0;
-    bool pendingSpace = false;
-    // Ends the line: aligned, each item standing on the line's baseline. An
-    // empty line ended by a break still takes the break's line height.
-    auto finish = [&](const Item* breaking) {
-        if (line.empty()) {
-            if (breaking) {
-                const FontMetrics m = measure_.Metrics(breaking->style.font);
-                top += m.ascent + m.descent;
-            }
-            return;
-        }
-        int ascent = 0, descent = 0;
-        for (const OnLine& on : line) {
-            ascent = std::max(ascent, on.item->ascent);
-            descent = std::max(descent, on.item->descent);
-        }
-        const int shift = std::max(0, align == L'r' ? width - lineX : align == L'c' ? (width - lineX) / 2 : 0);
-        for (const OnLine& on : line) {
-            const int x = shift + on.x, y = top + ascent - on.item->ascent;
-            flow.placed.push_back({on.item, RECT{x, y, x + on.item->width, y + on.item->ascent + on.item->descent}});
-        }
-        top += ascent + descent;
-        line.clear();
-        lineX = 0;
-        pendingSpace = false;
+    LineBox line;
+    int top = 0;
+    auto endLine = [&](const Item* breaking) {
+        top = PlaceLine(line, breaking, top, width, align, flow);
+        line.Clear();
     };
     for (const Item& item : items) {
         switch (item.kind) {
         case Item::Kind::Space:
-            pendingSpace = !line.empty();
+            line.Space();
             break;
         case Item::Kind::Break:
-            finish(&item);
+            endLine(&item);
             break;
         case Item::Kind::Rule: {
-            finish(nullptr);
+            endLine(nullptr);
             const RECT rule = Rule(item, top, width);
             flow.placed.push_back({&item, rule});
             top = rule.bottom + item.style.font.pixels / 2;
             break;
         }
         case Item::Kind::Table:
-            finish(nullptr);
+            endLine(nullptr);
             tables_->LayOut(*item.table, width);
             flow.placed.push_back({&item, RECT{0, top, item.table->width, top + item.table->height}});
             top += item.table->height;
             break;
         case Item::Kind::Word:
         case Item::Kind::Control: {
-            int space = pendingSpace ? SpaceWidth(item.style) : 0;
-            if (!line.empty() && !item.style.nowrap && lineX + space + item.width > width) {
-                finish(nullptr);
+            int space = line.SpaceOwed() ? SpaceWidth(item.style) : 0;
+            if (!line.Empty() && !item.style.nowrap && line.Width() + space + item.width > width) {
+                endLine(nullptr);
                 space = 0;
             }
-            line.push_back({&item, lineX + space});
-            lineX += space + item.width;
-            pendingSpace = false;
+            line.Add(item, space);
             break;
         }
         }
     }
-    finish(nullptr);
+    endLine(nullptr);
     flow.height = top;
     return flow;
 }

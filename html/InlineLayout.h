@@ -12,6 +12,41 @@ namespace html {
 
 class TableLayout;
 
+// The line being filled, as litehtml's line box: the items on it at their x,
+// its width so far, and whether a space is owed before the next item (never
+// at the line's start). Widths asks only how wide lines grow; Flow also
+// places each line it ends.
+class LineBox {
+public:
+    struct OnLine {
+        const Item* item;
+        int x;
+    };
+    bool Empty() const { return items_.empty(); }
+    int Width() const { return width_; }
+    const std::vector<OnLine>& Items() const { return items_; }
+    void Space() { spaceOwed_ = !items_.empty(); }
+    bool SpaceOwed() const { return spaceOwed_; }
+    // The item after the space it takes (the one owed, or none).
+    void Add(const Item& item, int space)
+    {
+        items_.push_back({&item, width_ + space});
+        width_ += space + item.width;
+        spaceOwed_ = false;
+    }
+    void Clear()
+    {
+        items_.clear();
+        width_ = 0;
+        spaceOwed_ = false;
+    }
+
+private:
+    std::vector<OnLine> items_;
+    int width_ = 0;
+    bool spaceOwed_ = false;
+};
+
 class InlineLayout {
 public:
     explicit InlineLayout(TextMeasure& measure);
@@ -34,6 +69,8 @@ private:
     int SpaceWidth(const Style& style) { return measure_.Width(style.font, L" "); }
     static MinMax BlockWidths(const Item& block);
     RECT Rule(const Item& rule, int top, int available);
+    // Places the line's items from this top; where the next line begins.
+    int PlaceLine(const LineBox& line, const Item* breaking, int top, int width, wchar_t align, FlowLayout& flow);
 
     TextMeasure& measure_;
     std::unique_ptr<TableLayout> tables_;
