@@ -98,6 +98,9 @@ bool CDomainTracker::AppendWhiteList()
     listUnreadable_ = false;
     for (auto& entry : read.entries)
         entries_.push_back(std::move(entry));
+    // An administrator's entries are kept as well as the user's.
+    for (auto& entry : PolicyWhiteList())
+        entries_.push_back(std::move(entry));
     return true;
 }
 
@@ -257,7 +260,7 @@ bool CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline
     for (const auto& row : kPass) {
         if (deadline.Passed())
             return false;  // the rest waits for the next pass of these domains
-        if (MachineNumber(row.setting).Get() != 1)
+        if (EffectiveNumber(row.setting) != 1)  // a policy over the user's switch
             continue;
         row.clean(rule, deadline);
         Count(row.counter);

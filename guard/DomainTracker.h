@@ -13,10 +13,10 @@
 
 class CDomainTracker {
 public:
-    // Appends the entries of the white-list file; a file that cannot be read
-    // is reported to the user in a message box, and the window then cleans
-    // nothing until a later load succeeds: what the user meant to keep is
-    // not known.
+    // Appends the entries of the white-list file, and those a policy adds; a
+    // file that cannot be read is reported to the user in a message box, and
+    // the window then cleans nothing until a later load succeeds: what the
+    // user meant to keep is not known.
     void LoadWhiteList();
     // The same for a window that closes, where nobody may be asked anything:
     // a file that cannot be read leaves the entries in force as they are.
@@ -65,7 +65,8 @@ public:
 private:
     // The first entry found in the address, in file order, or null.
     const std::string* MatchingEntry(const std::string& address) const;
-    // The file's entries appended; false, with nothing changed, when it cannot be read.
+    // The file's entries appended, then the policy's; false, with nothing
+    // changed, when the file cannot be read.
     bool AppendWhiteList();
     void SetPendingDomain(const std::string& domain);
     void Remember(const std::string& domain);

@@ -179,7 +179,7 @@ HRESULT IEWebGuard::SetSite(IUnknown* site)
         LeaveWindow();
     } else {
         closingBy_ = CPassDeadline();
-        enabled_ = settings::MachineNumber(settings::kBHOEnabled).Get() == 1 ? 1 : 0;
+        enabled_ = settings::EffectiveNumber(settings::kBHOEnabled) == 1 ? 1 : 0;  // a policy first
         // Nothing thrown may leave for the browser: a list it could not hold
         // in memory is a list it could not read.
         if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))

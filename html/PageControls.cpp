@@ -143,6 +143,10 @@ HWND PageControls::Make(const PageControl& placed, const std::vector<std::wstrin
 void PageControls::Show(const Control& control, std::vector<std::wstring> lines)
 {
     refreshing_ = true;
+    // A disabled element takes no input, as the platform's engine has it.
+    const bool enabled = !control.node->HasFlag(L"disabled");
+    if ((IsWindowEnabled(control.window) != FALSE) != enabled)
+        EnableWindow(control.window, enabled);
     switch (control.kind) {
     case ControlKind::CheckBox:
         SendMessageW(control.window, BM_SETCHECK, control.node->HasFlag(L"checked") ? BST_CHECKED : BST_UNCHECKED, 0);

@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "OptionsPage.h"
 #include "PanelSettings.h"
+#include "SettingsStore.h"
 #include "StatisticsPage.h"
 #include "WhiteListPage.h"
 #include "resource.h"
@@ -126,9 +127,13 @@ void CNorvaneDlg::OnInitMenuPopup(HMENU popup)
 {
     const int count = GetMenuItemCount(popup);
     for (int i = 0; i < count; ++i) {
-        if (GetMenuItemID(popup, i) == ID_TRAY_ENABLE)
-            CheckMenuItem(popup, ID_TRAY_ENABLE,
-                          MF_BYCOMMAND | (panel::BHOEnabled().Read() == 1 ? MF_CHECKED : MF_UNCHECKED));
+        if (GetMenuItemID(popup, i) != ID_TRAY_ENABLE)
+            continue;
+        // Fixed by a policy: shown as the policy has it, and greyed.
+        const auto policy = settings::PolicyNumber(settings::kBHOEnabled);
+        const DWORD on = policy ? *policy : panel::BHOEnabled().Read();
+        CheckMenuItem(popup, ID_TRAY_ENABLE, MF_BYCOMMAND | (on == 1 ? MF_CHECKED : MF_UNCHECKED));
+        EnableMenuItem(popup, ID_TRAY_ENABLE, MF_BYCOMMAND | (policy ? MF_GRAYED : MF_ENABLED));
     }
 }
 
@@ -136,7 +141,8 @@ void CNorvaneDlg::OnTrayCommand(UINT id)
 {
     switch (id) {
     case ID_TRAY_ENABLE:
-        panel::BHOEnabled().Set(1 - panel::BHOEnabled().Get());
+        if (!settings::PolicyNumber(settings::kBHOEnabled))
+            panel::BHOEnabled().Set(1 - panel::BHOEnabled().Get());
         break;
     case ID_TRAY_CONFIGURATION:
         RestoreFromTray();

@@ -1,6 +1,7 @@
 #include "OptionsPage.h"
 
 #include "PanelSettings.h"
+#include "SettingsStore.h"
 #include "resource.h"
 
 namespace {
@@ -8,18 +9,20 @@ namespace {
 // The removal boxes: a switch more is a row here and a name in settings/.
 const struct {
     const wchar_t* id;
+    const char* name;  // the setting's, and the policy's that may fix it
     CRegNumberValue& (*setting)();
 } kRemovalBoxes[] = {
-    {L"chkRemoveCookies", &panel::RemoveCookies},
-    {L"chkRemoveHistory", &panel::RemoveHistory},
-    {L"chkRemoveTempFiles", &panel::RemoveCache},
-    {L"chkRemoveLastUrl", &panel::RemoveLastTyped},
+    {L"chkRemoveCookies", settings::kRemoveCookies, &panel::RemoveCookies},
+    {L"chkRemoveHistory", settings::kRemoveHistory, &panel::RemoveHistory},
+    {L"chkRemoveTempFiles", settings::kRemoveCache, &panel::RemoveCache},
+    {L"chkRemoveLastUrl", settings::kRemoveLastTyped, &panel::RemoveLastTyped},
 };
 
-// What a box looks like when it is to be shown ticked.
-std::wstring CheckedMarkup(const std::wstring& id)
+// What a box looks like when it is shown ticked, or fixed by a policy.
+std::wstring BoxMarkup(const std::wstring& id, bool checked, bool fixed)
 {
-    return L"<INPUT id='" + id + L"' type='checkbox' name='" + id + L"' checked>";
+    return L"<INPUT id='" + id + L"' type='checkbox' name='" + id + L"'" + (checked ? L" checked" : L"") +
+           (fixed ? L" disabled" : L"") + L">";
 }
 
 }  // namespace
@@ -54,22 +57,26 @@ void COptionsPage::StoreStartUp(bool on)
 
 void COptionsPage::FillOptionsPage()
 {
-    auto tick = [this](const std::wstring& id, bool on) {
-        if (!on)
+    // A box an administrator fixed shows the policy, disabled.
+    auto show = [this](const std::wstring& id, bool on, std::optional<DWORD> policy) {
+        const bool checked = policy ? *policy == 1 : on;
+        if (!checked && !policy)
             return;
         if (auto box = GetElement(id))
-            box->SetOuterHtml(CheckedMarkup(id));
+            box->SetOuterHtml(BoxMarkup(id, checked, policy.has_value()));
     };
-    tick(L"chkRunStartUp", !panel::StartUpCommand().Read().empty() || !panel::UserStartUpCommand().Read().empty());
+    show(L"chkRunStartUp", !panel::StartUpCommand().Read().empty() || !panel::UserStartUpCommand().Read().empty(),
+         settings::PolicyNumber(settings::kRunAtStartUp));
     for (const auto& box : kRemovalBoxes)
-        tick(box.id, box.setting().Read() == 1);
+        show(box.id, box.setting().Read() == 1, settings::PolicyNumber(box.name));
 }
 
 HRESULT COptionsPage::OnClickRemoveBox(IHtmlElement& box)
 {
     const std::wstring id = box.Id();
     for (const auto& row : kRemovalBoxes) {
-        if (id != row.id)
+        // A setting a policy fixes is never written.
+        if (id != row.id || settings::PolicyNumber(row.name))
             continue;
         if (const auto checked = box.Checked())
             row.setting().Set(*checked ? 1 : 0);
@@ -79,6 +86,8 @@ HRESULT COptionsPage::OnClickRemoveBox(IHtmlElement& box)
 
 HRESULT COptionsPage::OnClickRunStartUp(IHtmlElement& box)
 {
+    if (settings::PolicyNumber(settings::kRunAtStartUp))
+        return S_OK;
     if (const auto checked = box.Checked())
         StoreStartUp(*checked);
     return S_OK;

@@ -11,6 +11,7 @@
 #include "MessageBoxApi.h"
 #include "ModulePath.h"
 #include "PanelSettings.h"
+#include "SettingsStore.h"
 #include "resource.h"
 #include "WhiteListFile.h"
 
@@ -29,6 +30,19 @@ std::string ListMarkup(const std::vector<ListOption>& options)
         markup += "</option>";
     }
     return markup + "</select>";
+}
+
+// What an administrator's policy adds to the list: shown under the list
+// box, outside it, so that Remove never reaches them and Save never writes
+// them into the user's file.
+std::string PolicyMarkup(const std::vector<std::string>& entries)
+{
+    if (entries.empty())
+        return std::string();
+    std::string markup = "<br><font face='verdana' size='1' color='#2a5393'>Kept by your administrator: ";
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        markup += (i ? ", " : "") + EscapeMarkup(entries[i]);
+    return markup + "</font>";
 }
 
 // Every entry of the file, as the guard reads it. Nothing when the file is
@@ -69,7 +83,7 @@ std::string CWhiteListPage::WhiteListPath() { return FileBesideModule(nullptr, s
 void CWhiteListPage::WriteList(const std::vector<ListOption>& options)
 {
     if (auto cell = GetElement(L"select"))
-        cell->SetInnerHtml(ansi::ToWide(ListMarkup(options)));
+        cell->SetInnerHtml(ansi::ToWide(ListMarkup(options) + PolicyMarkup(settings::PolicyWhiteList())));
 }
 
 void CWhiteListPage::WriteUrlBox(const std::string& text)

@@ -27,6 +27,39 @@ std::string TimeStamp()
     return text;
 }
 
+std::optional<DWORD> PolicyNumber(const char* name)
+{
+    CRegNumberValue policy(In(kPolicyKey, name), 0, false, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
+    if (!policy.Refresh())
+        return std::nullopt;
+    return policy.Get();
+}
+
+std::vector<std::string> PolicyWhiteList()
+{
+    // Numbered from 1 without a gap, as the template's list writes them; a
+    // list longer than anyone keeps is not read on at every window.
+    const std::size_t kMostEntries = 10000;
+    const std::string key = In(kPolicyKey, kPolicyWhiteList);
+    std::vector<std::string> entries;
+    for (std::size_t n = 1; n <= kMostEntries; ++n) {
+        CRegTextValue entry(key + "\\" + std::to_string(n), "", false, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
+        if (!entry.Refresh())
+            break;
+        // An empty entry would match every address.
+        if (!entry.Get().empty())
+            entries.push_back(entry.Get());
+    }
+    return entries;
+}
+
+DWORD EffectiveNumber(const char* name)
+{
+    if (const auto policy = PolicyNumber(name))
+        return *policy;
+    return MachineNumber(name).Get();
+}
+
 CRegNumberValue MachineNumber(const char* name)
 {
     return CRegNumberValue(In(kMachineKey, name), 0, false, HKEY_LOCAL_MACHINE, kMachineView);

@@ -4,7 +4,9 @@
 // write the same values through these accessors.
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "RegValue.h"
 
@@ -32,6 +34,24 @@ inline constexpr char kStartUp[] = "Software\\Microsoft\\Windows\\CurrentVersion
 
 // Now, as text that sorts as the time does (the system time, 16 hex digits).
 std::string TimeStamp();
+
+// What an administrator fixed by Group Policy (the template in
+// tools/policy), under HKLM\Software\Policies\Norvane, which only
+// administrators write: a value there is honoured over the user's setting.
+// The same names as the settings, and RunAtStartUp (1 or 0: Run at Start Up
+// fixed on or off); the white list's entries are the values 1, 2, ... of
+// its WhiteList key, added to the user's list. Read in the 64-bit view where
+// there is one, where the Group Policy client writes.
+inline constexpr char kPolicyKey[] = "Software\\Policies\\Norvane";
+inline constexpr char kRunAtStartUp[] = "RunAtStartUp";
+inline constexpr char kPolicyWhiteList[] = "WhiteList";
+// The policy's number, or nothing where none is set.
+std::optional<DWORD> PolicyNumber(const char* name);
+// The policy's white-list entries, in their order; none where none is set.
+std::vector<std::string> PolicyWhiteList();
+// A switch as it is in force: the policy's where one is set, else the
+// machine's setting.
+DWORD EffectiveNumber(const char* name);
 
 // The machine's store, HKLM\Software\Norvane, always in the 32-bit registry
 // view: a 64-bit guard opens that view too, so the switches, the counters

@@ -421,6 +421,43 @@ TEST_F(GuardTest, OutsideAnAppContainerThePlatformSaysSoAndOffersNoStorage)
     EXPECT_EQ(L"", AppContainer().folder());
 }
 
+// What an administrator fixes by Group Policy, over each user's own setting.
+const char kPolicies[] = "Software\\Policies\\Norvane";
+
+TEST_F(GuardTest, APolicyIsObeyedOverTheUsersSwitchesAndItsEntriesAreKeptToo)
+{
+    RegistrySandbox policies{kRoot, kPolicies};
+    // The user left the guard off and the cache on, typed addresses off.
+    SetDword(kRoot, kKey, "BHOEnabled", 0);
+    Switch("RemoveCache", 0);
+    Switch("RemoveLastTyped", 1);
+    SetDword(kRoot, kPolicies, "BHOEnabled", 1);
+    SetDword(kRoot, kPolicies, "RemoveCache", 1);
+    SetDword(kRoot, kPolicies, "RemoveLastTyped", 0);
+    const std::string site = cache_.Host("policy"), kept = cache_.Host("corp");
+    SetString(kRoot, std::string(kPolicies) + "\\WhiteList", "1", kept);
+    SetString(kRoot, std::string(kPolicies) + "\\WhiteList", "2", "");  // an empty entry keeps nothing
+    WhiteList("mine.example\r\n");
+    cache_.AddFile("http://" + site + "/a.html");
+    cache_.AddFile("http://" + kept + "/a.html");
+    ASSERT_EQ(S_OK, Attach());
+    EXPECT_TRUE(Guard().IsEnabled()) << "the policy switched the guard on";
+    EXPECT_EQ((std::vector<std::string>{"mine.example", kept}), Guard().Tracker().WhiteListEntries());
+    Visit("http://" + site + "/a.html");
+    Visit("http://" + kept + "/a.html");
+    EXPECT_FALSE(cache_.HasEntry("http://" + site + "/a.html")) << "the policy's cache switch";
+    EXPECT_TRUE(cache_.HasEntry("http://" + kept + "/a.html")) << "the policy's white list";
+    EXPECT_EQ(2u, Counter("RemoveCacheEntries")) << "the page's pass, and the one as the window left it";
+    EXPECT_EQ(0u, Counter("RemoveLastTypedEntries")) << "the policy's 0 over the user's 1";
+    Close();
+
+    // Fixed off, the guard stays passive whatever the user switched on.
+    SetDword(kRoot, kKey, "BHOEnabled", 1);
+    SetDword(kRoot, kPolicies, "BHOEnabled", 0);
+    ASSERT_EQ(S_OK, Attach());
+    EXPECT_FALSE(Guard().IsEnabled());
+}
+
 TEST_F(GuardTest, DetachFailsAndReadsTheListAgainOnlyForAClosingPass)
 {
     Enable();

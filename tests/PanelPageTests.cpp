@@ -166,6 +166,16 @@ TEST_F(PageTest, TrayMenuTogglesTheGuardAndShowsItsState)
         SendMessageA(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
         EXPECT_EQ(0u, GetDword(kRoot, kKey, "BHOEnabled"));
 
+        // Fixed by a policy: shown as the policy has it, greyed, and a
+        // command sent all the same changes nothing.
+        RegistrySandbox policies{kRoot, "Software\\Policies\\Norvane"};
+        SetDword(kRoot, "Software\\Policies\\Norvane", "BHOEnabled", 1);
+        SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+        EXPECT_TRUE(GetMenuState(popup, ID_TRAY_ENABLE, MF_BYCOMMAND) & MF_CHECKED);
+        EXPECT_TRUE(GetMenuState(popup, ID_TRAY_ENABLE, MF_BYCOMMAND) & MF_GRAYED);
+        SendMessageA(window, WM_COMMAND, ID_TRAY_ENABLE, 0);
+        EXPECT_EQ(0u, GetDword(kRoot, kKey, "BHOEnabled"));
+
         SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_FALSE(IsWindowVisible(window));
         SendMessageA(window, WM_COMMAND, ID_TRAY_CONFIGURATION, 0);
@@ -356,6 +366,33 @@ TEST_F(PageTest, OptionsShowTheRegistryAsItIsAtLoad)
     });
 }
 
+TEST_F(PageTest, ABoxAPolicyFixesShowsThePolicyDisabledAndAClickChangesNothing)
+{
+    const char kPolicies[] = "Software\\Policies\\Norvane";
+    RegistrySandbox policies{kRoot, kPolicies};
+    SetDword(kRoot, kKey, "RemoveCookies", 0);
+    SetDword(kRoot, kKey, "RemoveHistory", 1);
+    SetDword(kRoot, kPolicies, "RemoveCookies", 1);
+    SetDword(kRoot, kPolicies, "RemoveHistory", 0);
+    SetDword(kRoot, kPolicies, "RunAtStartUp", 1);
+    Run([&] {
+        EXPECT_TRUE(Checked(L"chkRemoveCookies")) << "the policy's 1 over the user's 0";
+        EXPECT_FALSE(Checked(L"chkRemoveHistory")) << "the policy's 0 over the user's 1";
+        EXPECT_TRUE(Checked(L"chkRunStartUp"));
+        for (const wchar_t* fixed : {L"chkRemoveCookies", L"chkRemoveHistory", L"chkRunStartUp"}) {
+            EXPECT_FALSE(IsWindowEnabled(View().ControlOf(fixed))) << "shown disabled";
+            Page().Click(fixed);
+        }
+        EXPECT_TRUE(IsWindowEnabled(View().ControlOf(L"chkRemoveTempFiles"))) << "no policy: the user's";
+        Page().Click(L"chkRemoveTempFiles");
+    });
+    EXPECT_EQ(0u, GetDword(kRoot, kKey, "RemoveCookies")) << "a fixed setting is never written";
+    EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveHistory"));
+    EXPECT_FALSE(ValueExists(kRoot, kRun, "Norvane"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, "Norvane"));
+    EXPECT_EQ(1u, GetDword(kRoot, kKey, "RemoveCache")) << "the box no policy fixes";
+}
+
 TEST_F(PageTest, ClicksWriteAtOnceAndTwoClicksRestore)
 {
     SetDword(kRoot, kKey, "RemoveCookies", 2);
@@ -496,6 +533,24 @@ TEST_F(WhiteListPageTest, TheUrlBoxOffersTheSiteOfTheLatestNavigationWhicheverSt
     EXPECT_EQ("later.example", offered());
     SetDword(HKEY_CURRENT_USER, container, "RemoveCacheEntries", 3);  // the tab counts a pass
     EXPECT_EQ("later.example", offered()) << "a count is no navigation";
+}
+
+TEST_F(WhiteListPageTest, APolicysEntriesAreShownBesideTheListNeverRemovedNorSavedIntoTheUsersFile)
+{
+    const char kPolicyList[] = "Software\\Policies\\Norvane\\WhiteList";
+    RegistrySandbox policies{kRoot, "Software\\Policies\\Norvane"};
+    SetString(kRoot, kPolicyList, "1", "corp.example");
+    SetString(kRoot, kPolicyList, "2", "<b>intranet</b>");
+    WriteBytes(OwnWhiteList(), "mine.example\r\n");
+    Run([&] {
+        Page().Click(L"WhiteList");
+        const std::wstring shown = Inner(L"select");
+        EXPECT_NE(std::wstring::npos, shown.find(L"Kept by your administrator: corp.example, &lt;b&gt;intranet&lt;/b&gt;"))
+            << "escaped, as every entry is";
+        Page().Click(L"btnRemove");
+        Page().Click(L"btnSave");
+    });
+    EXPECT_EQ("mine.example\r\n", ReadBytes(OwnWhiteList())) << "the user's own list, and only it";
 }
 
 TEST_F(WhiteListPageTest, EveryLineOfTheFileIsOneEntryShownAndSavedUnchanged)
