@@ -29,27 +29,11 @@ struct View {
 };
 const View kViews[] = {{KEY_WOW64_32KEY, "Vexmoor.dll", "win32"}, {KEY_WOW64_64KEY, "Vexmoor64.dll", "win64"}};
 
-// A key's default or named text in one registry view; "<missing>" without it.
 std::string TextIn(REGSAM view, const std::string& path, const char* name = "")
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(kRoot, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return "<missing>";
-    char value[1024] = {};
-    DWORD size = sizeof value - 1;
-    const LONG read = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return read == ERROR_SUCCESS ? std::string(value) : "<missing>";
+    return GetStringIn(view, kRoot, path, name);
 }
-
-bool KeyIn(REGSAM view, const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(kRoot, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
+bool KeyIn(REGSAM view, const std::string& path) { return KeyExistsIn(view, kRoot, path); }
 
 bool RunsOn64BitWindows()
 {

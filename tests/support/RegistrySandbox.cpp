@@ -163,6 +163,28 @@ std::string GetString(HKEY root, const std::string& key, const std::string& name
     return bytes.substr(0, bytes.find('\0'));
 }
 
+std::string GetStringIn(REGSAM view, HKEY root, const std::string& key, const std::string& name,
+                        const std::string& missing)
+{
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &k) != ERROR_SUCCESS)
+        return missing;
+    char value[1024] = {};
+    DWORD size = sizeof value - 1;
+    const LONG read = RegQueryValueExA(k, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(k);
+    return read == ERROR_SUCCESS ? std::string(value) : missing;
+}
+
+bool KeyExistsIn(REGSAM view, HKEY root, const std::string& key)
+{
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
 LONG WINAPI DeniedCreateKeyEx(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)
 {
     return ERROR_ACCESS_DENIED;

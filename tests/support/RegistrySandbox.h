@@ -36,6 +36,12 @@ DWORD GetDword(HKEY root, const std::string& key, const std::string& name, DWORD
 std::string GetString(HKEY root, const std::string& key, const std::string& name,
                       const std::string& missing = "<missing>");
 
+// The same in one registry view (KEY_WOW64_32KEY or KEY_WOW64_64KEY), as
+// the platform itself has it: no view of the settings' key is chosen for them.
+std::string GetStringIn(REGSAM view, HKEY root, const std::string& key, const std::string& name = "",
+                        const std::string& missing = "<missing>");
+bool KeyExistsIn(REGSAM view, HKEY root, const std::string& key);
+
 // Registry functions that fail as a denied access would.
 LONG WINAPI DeniedCreateKeyEx(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
 LONG WINAPI DeniedSetValueEx(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);

@@ -207,7 +207,16 @@ FunctionEnd
 ; a local drive that holds our uninstaller and is the one the guard is
 ; registered from. AppPath is never followed: any user may point it at a
 ; folder of their own, or at another machine.
+!define MSI_UPGRADE_CODE "{6F3C1E52-2B0D-4B8C-9A61-3C7E5E2A9D10}"
 Function .onInit
+  ; One installation of one kind: a Windows Installer package's is removed
+  ; with msiexec, as its deployment tool expects, never replaced by this one.
+  System::Call 'msi::MsiEnumRelatedProductsW(w "${MSI_UPGRADE_CODE}", i 0, i 0, w .r1) i .r0'
+  ${If} $0 == 0
+    MessageBox MB_OK|MB_ICONSTOP "Norvane is installed from its Windows Installer package. Remove it with Programs and Features (or msiexec /x) first, then run this setup." /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
   ReadRegStr $OldDir HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ReadRegStr $0 HKLM "${GUARD_SERVER_KEY}" ""
   StrCpy $1 $OldDir 2 1  ; ":\" after a drive letter, never "\\" of a network name

@@ -1,8 +1,14 @@
-// SettingsAccess.exe FOLDER: run by the installer (elevated) once Norvane's
-// files and settings are in place. Gives the local Users group the rights of
-// UsersAccess.h on HKLM\Software\Norvane and on FOLDER\WhiteList.txt.
-// Exit code 0 when both are in place; otherwise the platform's error, which
-// fails the installation.
+// Run by the installers (elevated) once Norvane's files and settings are in place:
+//   SettingsAccess.exe FOLDER              gives the local Users group the rights of
+//                                          UsersAccess.h on HKLM\Software\Norvane and
+//                                          on FOLDER\WhiteList.txt
+//   SettingsAccess.exe --make-list FOLDER  the same, after making an empty list where
+//                                          there is none (the Windows Installer package
+//                                          leaves the user's list no file of its own)
+//   SettingsAccess.exe --purge FOLDER      removes the settings and FOLDER\WhiteList.txt
+//                                          (an uninstall asked to take them)
+// Exit code 0 when done; otherwise the platform's error, which fails the
+// installation.
 #include <windows.h>
 
 #include <cstdio>
@@ -27,11 +33,21 @@ bool KeepsPermissions(const std::string& folder)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: SettingsAccess.exe FOLDER\n");
+    const std::string mode = argc == 3 ? argv[1] : "";
+    if (argc < 2 || argc > 3 || (argc == 3 && mode != "--make-list" && mode != "--purge")) {
+        std::fprintf(stderr, "usage: SettingsAccess.exe [--make-list | --purge] FOLDER\n");
         return ERROR_BAD_ARGUMENTS;
     }
-    const std::string folder = argv[1];
+    const std::string folder = argv[argc - 1];
+    if (mode == "--purge")
+        return static_cast<int>(RemoveSettingsAndList(folder));
+    if (mode == "--make-list") {
+        const DWORD made = MakeListWhereNone(folder);
+        if (made != ERROR_SUCCESS) {
+            std::fprintf(stderr, "The white list could not be made (error %lu).\n", made);
+            return static_cast<int>(made);
+        }
+    }
     DWORD error = GrantUsers(kSettingsKeyObject, SE_REGISTRY_KEY, kUsersKeyRights, CONTAINER_INHERIT_ACE);
     if (error != ERROR_SUCCESS) {
         std::fprintf(stderr, "The settings key could not be opened to users (error %lu).\n", error);

@@ -145,3 +145,58 @@ bool HasIntegrityLabel(const std::string& objectName, SE_OBJECT_TYPE type)
     }
     return false;
 }
+
+namespace {
+
+const char kListName[] = "\\WhiteList.txt";
+
+// Deletes a key and every key under it, in the view of the handle given.
+LONG DeleteTree(HKEY parent, const char* name)
+{
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key);
+    if (result != ERROR_SUCCESS)
+        return result;
+    char child[256];
+    for (;;) {
+        DWORD size = sizeof child;
+        if (RegEnumKeyExA(key, 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        result = DeleteTree(key, child);
+        if (result != ERROR_SUCCESS)
+            break;
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? RegDeleteKeyA(parent, name) : result;
+}
+
+bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+}  // namespace
+
+DWORD MakeListWhereNone(const std::string& folder)
+{
+    const HANDLE file = CreateFileA((folder + kListName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_EXISTS ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    return ERROR_SUCCESS;
+}
+
+DWORD RemoveSettingsAndList(const std::string& folder)
+{
+    HKEY software = nullptr;
+    DWORD error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, &software);
+    if (error == ERROR_SUCCESS) {
+        error = DeleteTree(software, "Norvane");
+        RegCloseKey(software);
+    }
+    if (Gone(error))
+        error = ERROR_SUCCESS;
+    // The file itself: a link planted there goes, never what it names.
+    if (!DeleteFileA((folder + kListName).c_str()) && !Gone(GetLastError()) && error == ERROR_SUCCESS)
+        error = GetLastError();
+    RemoveDirectoryA(folder.c_str());
+    return error;
+}

@@ -51,3 +51,12 @@ ACCESS_MASK UsersRights(const std::string& objectName, SE_OBJECT_TYPE type);
 
 // Whether the object carries a mandatory integrity label in its SACL.
 bool HasIntegrityLabel(const std::string& objectName, SE_OBJECT_TYPE type);
+
+// Makes an empty FOLDER\WhiteList.txt where there is none; an existing list
+// (the user's) is left exactly as it is. ERROR_SUCCESS or the platform's error.
+DWORD MakeListWhereNone(const std::string& folder);
+
+// Removes the settings key (the 32-bit view's, with what is under it) and
+// FOLDER\WhiteList.txt, then the folder if that left it empty; what is
+// already gone counts as removed. ERROR_SUCCESS or the first error.
+DWORD RemoveSettingsAndList(const std::string& folder);
