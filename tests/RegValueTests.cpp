@@ -191,26 +191,30 @@ TEST_F(RegValueTest, FailedReadGivesTheDefaultAndKeepsTheCache)
 
 namespace {
 
-// Whether the value exists in one registry view, asked of the platform itself.
-bool InView(REGSAM view, const char* name)
+// The value's bytes in one registry view, asked of the platform itself;
+// "<missing>" where it has none.
+std::string InView(REGSAM view, const char* name)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExA(kRoot, kKey, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
-        return false;
-    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        return "<missing>";
+    char data[64] = {};
+    DWORD size = sizeof data;
+    const bool found = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
     RegCloseKey(key);
-    return found;
+    return found ? std::string(data, size) : "<missing>";
 }
 
 TEST_F(RegValueTest, BothBitnessesKeepTheSettingsInTheThirtyTwoBitView)
 {
     // What the panel (32-bit) writes, a guard of either bitness reads, and
     // the other way round: one store in the 32-bit view.
-    settings::MachineNumber(settings::kRemoveCache).Set(1);
-    EXPECT_TRUE(InView(KEY_WOW64_32KEY, settings::kRemoveCache));
-    EXPECT_EQ(1u, CRegNumberValue("Software\\Norvane\\RemoveCache").Get()) << "every accessor's default view";
+    const std::string own64 = InView(KEY_WOW64_64KEY, settings::kRemoveCache);
+    settings::MachineNumber(settings::kRemoveCache).Set(7);
+    EXPECT_EQ(std::string("\x07\0\0\0", 4), InView(KEY_WOW64_32KEY, settings::kRemoveCache));
+    EXPECT_EQ(7u, CRegNumberValue("Software\\Norvane\\RemoveCache").Get()) << "every accessor's default view";
 #ifdef _WIN64
-    EXPECT_FALSE(InView(KEY_WOW64_64KEY, settings::kRemoveCache)) << "never the 64-bit view's own key";
+    EXPECT_EQ(own64, InView(KEY_WOW64_64KEY, settings::kRemoveCache)) << "never the 64-bit view's own key";
     SetDword(kRoot, "Software\\Wow6432Node\\Norvane", "RemoveHistory", 1);  // as the 32-bit panel stores it
     EXPECT_EQ(1u, settings::MachineNumber(settings::kRemoveHistory).Get());
 #endif

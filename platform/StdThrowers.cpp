@@ -1,9 +1,11 @@
 // What the standard library throws when one of its operations cannot be
 // done (a string or vector beyond its maximum size, an index out of range):
-// in the guard, every such failure ends the same way as exhausted memory,
-// caught at the COM boundary. Defined here, the library's own throwers (and
-// the exception classes they build, with their copy-on-write strings: about
-// 45 KB) stay out of a module that is loaded into every browser window.
+// in what ships, every such failure ends the same way as exhausted memory
+// (the guard catches it at the COM boundary; the panel and the installer's
+// helper catch nothing). Defined here, the library's own throwers (and the
+// exception classes they build, with their copy-on-write strings: about
+// 45 KB) stay out of the module loaded into every browser window, and out
+// of the programs.
 #include <bits/functexcept.h>
 
 #include <new>
