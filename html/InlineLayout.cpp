@@ -165,7 +165,7 @@ MinMax InlineLayout::Widths(const std::vector<Item>& items)
     for (const Item& item : items) {
         switch (item.kind) {
         case Item::Kind::Space:
-            line.Space();
+            line.SpaceAfterWidth();
             if (!item.style.nowrap) {
                 result.min = std::max(result.min, unbroken);
                 unbroken = 0;

@@ -25,7 +25,10 @@ public:
     bool Empty() const { return items_.empty(); }
     int Width() const { return width_; }
     const std::vector<OnLine>& Items() const { return items_; }
+    // A space between items: owed to the next item on this line, never at
+    // its start (for the widths: before the line has any width).
     void Space() { spaceOwed_ = !items_.empty(); }
+    void SpaceAfterWidth() { spaceOwed_ = width_ > 0; }
     bool SpaceOwed() const { return spaceOwed_; }
     // The item after the space it takes (the one owed, or none).
     void Add(const Item& item, int space)

@@ -98,6 +98,8 @@ void CNorvaneDlg::OnDocumentComplete(const std::wstring& url)
     // A page is known by the resource number that ends its address, whatever
     // name the program was started by (a shortcut, a script or an 8.3 path
     // may give "norvane.exe" or "NORVANE~1.EXE").
+    for (const auto& page : pages_)
+        page->Left();
     if (CPage* page = PageFor(url.substr(url.find_last_of(L'/') + 1)))
         page->Fill();
 }

@@ -17,6 +17,9 @@ public:
     CPage& operator=(const CPage&) = delete;
 
     UINT ResourceId() const { return resourceId_; }
+    // The view loaded a document (this page's or another): what the page
+    // knew of the document it showed is gone.
+    virtual void Left() {}
     // The page's fill step, run each time the page has loaded.
     virtual void Fill() {}
     const HtmlEventTable& Events() const { return events_; }

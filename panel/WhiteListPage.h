@@ -12,6 +12,7 @@ class CWhiteListPage : public CPage {
 public:
     explicit CWhiteListPage(CDHtmlDialog& dialog);
 
+    void Left() override { whiteListRead_ = false; }
     void Fill() override { FillWhiteListPage(); }
     void FillWhiteListPage();
     HRESULT OnClickAdd(IHtmlElement&);

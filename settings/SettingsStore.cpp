@@ -37,15 +37,24 @@ std::optional<DWORD> PolicyNumber(const char* name)
 
 std::vector<std::string> PolicyWhiteList()
 {
-    // Numbered from 1 without a gap, as the template's list writes them; a
-    // list longer than anyone keeps is not read on at every window.
-    const std::size_t kMostEntries = 10000;
+    // Every value of the key, whatever its name: the template numbers them
+    // from 1, and an entry an administrator wrote by hand counts as well.
     const std::string key = In(kPolicyKey, kPolicyWhiteList);
-    std::vector<std::string> entries;
-    for (std::size_t n = 1; n <= kMostEntries; ++n) {
-        CRegTextValue entry(key + "\\" + std::to_string(n), "", false, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-        if (!entry.Refresh())
+    std::vector<std::string> names;
+    HKEY list = nullptr;
+    if (Registry().OpenKeyEx(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS)
+        return {};
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD size = sizeof name;
+        if (RegEnumValueA(list, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
+        names.emplace_back(name, size);
+    }
+    Registry().CloseKey(list);
+    std::vector<std::string> entries;
+    for (const auto& name : names) {
+        CRegTextValue entry(key + "\\" + name, "", false, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
         // An empty entry would match every address.
         if (!entry.Get().empty())
             entries.push_back(entry.Get());

@@ -437,12 +437,13 @@ TEST_F(GuardTest, APolicyIsObeyedOverTheUsersSwitchesAndItsEntriesAreKeptToo)
     const std::string site = cache_.Host("policy"), kept = cache_.Host("corp");
     SetString(kRoot, std::string(kPolicies) + "\\WhiteList", "1", kept);
     SetString(kRoot, std::string(kPolicies) + "\\WhiteList", "2", "");  // an empty entry keeps nothing
+    SetString(kRoot, std::string(kPolicies) + "\\WhiteList", "4", "hand.example");  // after a gap, by hand
     WhiteList("mine.example\r\n");
     cache_.AddFile("http://" + site + "/a.html");
     cache_.AddFile("http://" + kept + "/a.html");
     ASSERT_EQ(S_OK, Attach());
     EXPECT_TRUE(Guard().IsEnabled()) << "the policy switched the guard on";
-    EXPECT_EQ((std::vector<std::string>{"mine.example", kept}), Guard().Tracker().WhiteListEntries());
+    EXPECT_EQ((std::vector<std::string>{"mine.example", kept, "hand.example"}), Guard().Tracker().WhiteListEntries());
     Visit("http://" + site + "/a.html");
     Visit("http://" + kept + "/a.html");
     EXPECT_FALSE(cache_.HasEntry("http://" + site + "/a.html")) << "the policy's cache switch";

@@ -21,6 +21,7 @@ namespace {
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
 const char kSettings[] = "Software\\Norvane";
 const char kTyped[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kSetupEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Norvane";
 const char kUpgradeCode[] = "{6F3C1E52-2B0D-4B8C-9A61-3C7E5E2A9D10}";
 const unsigned kWaitMs = 180000;
@@ -89,6 +90,8 @@ protected:
     RegistrySandbox settings_{kRoot, kSettings};
     RegistrySandbox setupEntry_{kRoot, kSetupEntry};
     RegistrySandbox typed_{HKEY_CURRENT_USER, kTyped};
+    RegistrySandbox run_{kRoot, kRun};
+    RegistrySandbox package_{kRoot, "Software\\NorvanePackage"};
 };
 
 TEST_F(MsiTest, ASilentInstallRegistersFromItsTablesTheGuardsLoadAndCleanAndUninstallKeepsTheUsersData)
@@ -124,8 +127,10 @@ TEST_F(MsiTest, ASilentInstallRegistersFromItsTablesTheGuardsLoadAndCleanAndUnin
         EXPECT_EQ("", GetString(HKEY_CURRENT_USER, kTyped, "url1"));
     }
     WriteBytes(folder + "\\WhiteList.txt", "kept.example\r\n");
+    SetString(kRoot, kRun, "Norvane", "\"" + folder + "\\Norvane.exe\"");  // Run at Start Up ticked
 
     ASSERT_EQ(0, Msiexec("/x \"" + Package() + "\""));
+    EXPECT_FALSE(ValueExists(kRoot, kRun, "Norvane")) << "no start-up command naming a program that is gone";
     EXPECT_TRUE(InstalledVersions().empty());
     for (const Guard& guard : Guards()) {
         SCOPED_TRACE(guard.file);
@@ -161,6 +166,22 @@ TEST_F(MsiTest, ANewerPackageReplacesTheOlderOneAndKeepsTheListAndTheSettings)
     EXPECT_NE(0, Msiexec("/i \"" + Package() + "\"")) << "never an older one over a newer";
     EXPECT_EQ(std::vector<std::string>{"1.5.1"}, InstalledVersions());
     ASSERT_EQ(0, Msiexec("/x \"" + Package(true) + "\" PURGE=1"));
+}
+
+TEST_F(MsiTest, AnUpgradeGoesWhereThePackageWasInstalledAndKeepsTheListThere)
+{
+    TempDir dir;
+    const std::string elsewhere = dir.Path() + "\\Elsewhere";
+    ASSERT_EQ(0, Msiexec("/i \"" + Package() + "\" INSTALLDIR=\"" + elsewhere + "\\\""));
+    ASSERT_EQ(elsewhere, Folder());
+    WriteBytes(elsewhere + "\\WhiteList.txt", "kept.example\r\n");
+    ASSERT_EQ(0, Msiexec("/i \"" + Package(true) + "\""));
+    EXPECT_EQ(elsewhere, Folder()) << "the installed folder, not the default";
+    EXPECT_EQ("kept.example\r\n", ReadBytes(elsewhere + "\\WhiteList.txt"));
+    for (const Guard& guard : Guards())
+        EXPECT_EQ(elsewhere + "\\" + guard.file, GetStringIn(guard.view, kRoot, Clsid() + "\\InprocServer32")) << guard.file;
+    ASSERT_EQ(0, Msiexec("/x \"" + Package(true) + "\" PURGE=1"));
+    EXPECT_FALSE(FileExists(elsewhere)) << "nothing left behind";
 }
 
 TEST_F(MsiTest, TheSetupProgramAndThePackageEachRefuseWhenTheOtherIsInstalled)

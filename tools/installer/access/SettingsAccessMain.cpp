@@ -7,6 +7,8 @@
 //                                          leaves the user's list no file of its own)
 //   SettingsAccess.exe --purge FOLDER      removes the settings and FOLDER\WhiteList.txt
 //                                          (an uninstall asked to take them)
+//   SettingsAccess.exe --remove-startup FOLDER
+//                                          removes the machine's start-up value (an uninstall)
 // Exit code 0 when done; otherwise the platform's error, which fails the
 // installation.
 #include <windows.h>
@@ -34,13 +36,16 @@ bool KeepsPermissions(const std::string& folder)
 int main(int argc, char** argv)
 {
     const std::string mode = argc == 3 ? argv[1] : "";
-    if (argc < 2 || argc > 3 || (argc == 3 && mode != "--make-list" && mode != "--purge")) {
-        std::fprintf(stderr, "usage: SettingsAccess.exe [--make-list | --purge] FOLDER\n");
+    if (argc < 2 || argc > 3 ||
+        (argc == 3 && mode != "--make-list" && mode != "--purge" && mode != "--remove-startup")) {
+        std::fprintf(stderr, "usage: SettingsAccess.exe [--make-list | --purge | --remove-startup] FOLDER\n");
         return ERROR_BAD_ARGUMENTS;
     }
     const std::string folder = argv[argc - 1];
     if (mode == "--purge")
         return static_cast<int>(RemoveSettingsAndList(folder));
+    if (mode == "--remove-startup")
+        return static_cast<int>(RemoveStartUpValues());
     if (mode == "--make-list") {
         const DWORD made = MakeListWhereNone(folder);
         if (made != ERROR_SUCCESS) {

@@ -186,17 +186,30 @@ DWORD MakeListWhereNone(const std::string& folder)
 
 DWORD RemoveSettingsAndList(const std::string& folder)
 {
+    // The list first: a list in use stops the removal before the settings
+    // go, so a failed removal never leaves a list without its settings.
+    // The file itself: a link planted there goes, never what it names.
+    if (!DeleteFileA((folder + kListName).c_str()) && !Gone(GetLastError()))
+        return GetLastError();
     HKEY software = nullptr;
     DWORD error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, &software);
     if (error == ERROR_SUCCESS) {
         error = DeleteTree(software, "Norvane");
         RegCloseKey(software);
     }
-    if (Gone(error))
-        error = ERROR_SUCCESS;
-    // The file itself: a link planted there goes, never what it names.
-    if (!DeleteFileA((folder + kListName).c_str()) && !Gone(GetLastError()) && error == ERROR_SUCCESS)
-        error = GetLastError();
     RemoveDirectoryA(folder.c_str());
-    return error;
+    return Gone(error) ? ERROR_SUCCESS : error;
+}
+
+DWORD RemoveStartUpValues()
+{
+    // The panel (32-bit) writes the machine's Run key in the 32-bit view.
+    HKEY run = nullptr;
+    DWORD error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                                KEY_SET_VALUE | KEY_WOW64_32KEY, &run);
+    if (error == ERROR_SUCCESS) {
+        error = RegDeleteValueA(run, "Norvane");
+        RegCloseKey(run);
+    }
+    return Gone(error) ? ERROR_SUCCESS : error;
 }

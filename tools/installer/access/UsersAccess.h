@@ -56,7 +56,12 @@ bool HasIntegrityLabel(const std::string& objectName, SE_OBJECT_TYPE type);
 // (the user's) is left exactly as it is. ERROR_SUCCESS or the platform's error.
 DWORD MakeListWhereNone(const std::string& folder);
 
-// Removes the settings key (the 32-bit view's, with what is under it) and
-// FOLDER\WhiteList.txt, then the folder if that left it empty; what is
+// Removes FOLDER\WhiteList.txt, then the settings key (the 32-bit view's,
+// with what is under it), then the folder if that left it empty; what is
 // already gone counts as removed. ERROR_SUCCESS or the first error.
 DWORD RemoveSettingsAndList(const std::string& folder);
+
+// Removes the start-up value the panel wrote under the machine's Run key.
+// The users' own Run keys are theirs: an uninstall run by the system cannot
+// reach them, and the panel a value names is gone with the uninstall.
+DWORD RemoveStartUpValues();
