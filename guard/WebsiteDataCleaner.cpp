@@ -143,10 +143,6 @@ bool LiesIn(const std::wstring& path, const std::wstring& folder)
            lstrcmpiW(path.substr(0, folder.size()).c_str(), folder.c_str()) == 0;
 }
 
-}  // namespace
-
-namespace {
-
 // An Enhanced Protected Mode tab keeps its website data in its container's
 // folder ("...\Packages\windows_ie_ac_001\AC"), laid out as the profile's,
 // and may open nothing above it: checked from that folder down.

@@ -87,8 +87,9 @@ CPage* CNorvaneDlg::PageFor(const std::wstring& key) const
 
 const HtmlEventTable* CNorvaneDlg::GetEventTableForKey(const std::wstring& key)
 {
-    for (std::size_t i = 0; i < pages_.size(); ++i)
-        if (pages_[i].get() == PageFor(key))
+    const CPage* page = PageFor(key);
+    for (std::size_t i = 0; page && i < pages_.size(); ++i)
+        if (pages_[i].get() == page)
             return &tables_[i];
     return nullptr;
 }

@@ -41,17 +41,16 @@ std::vector<std::string> PolicyWhiteList()
     // from 1, and an entry an administrator wrote by hand counts as well.
     const std::string key = In(kPolicyKey, kPolicyWhiteList);
     std::vector<std::string> names;
-    HKEY list = nullptr;
-    if (Registry().OpenKeyEx(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS)
+    RegistryKey list;
+    if (Registry().OpenKeyEx(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, list.Put()) != ERROR_SUCCESS)
         return {};
     for (DWORD i = 0;; ++i) {
         char name[256];
         DWORD size = sizeof name;
-        if (RegEnumValueA(list, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumValueA(list.Get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         names.emplace_back(name, size);
     }
-    Registry().CloseKey(list);
     std::vector<std::string> entries;
     for (const auto& name : names) {
         CRegTextValue entry(key + "\\" + name, "", false, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
@@ -95,21 +94,18 @@ CRegTextValue ContainerTextFromOutside(const char* name)
 
 ContainerStore::ContainerStore()
 {
-    if (FAILED(AppContainer().registryLocation(KEY_READ | KEY_WRITE, &key_)))
-        key_ = nullptr;
-}
-
-ContainerStore::~ContainerStore()
-{
-    if (key_)
-        Registry().CloseKey(key_);
+    if (FAILED(AppContainer().registryLocation(KEY_READ | KEY_WRITE, key_.Put())))
+        key_.Reset();
 }
 
 CRegNumberValue ContainerStore::Number(const char* name) const
 {
-    return CRegNumberValue(In(kContainerKey, name), 0, false, key_);
+    return CRegNumberValue(In(kContainerKey, name), 0, false, key_.Get());
 }
 
-CRegTextValue ContainerStore::Text(const char* name) const { return CRegTextValue(In(kContainerKey, name), "", false, key_); }
+CRegTextValue ContainerStore::Text(const char* name) const
+{
+    return CRegTextValue(In(kContainerKey, name), "", false, key_.Get());
+}
 
 }  // namespace settings

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Handle.h"
 #include "RegValue.h"
 
 namespace settings {
@@ -83,16 +84,12 @@ CRegTextValue ContainerTextFromOutside(const char* name);
 class ContainerStore {
 public:
     ContainerStore();
-    explicit operator bool() const { return key_ != nullptr; }
+    explicit operator bool() const { return static_cast<bool>(key_); }
     CRegNumberValue Number(const char* name) const;
     CRegTextValue Text(const char* name) const;
 
-    ContainerStore(const ContainerStore&) = delete;
-    ContainerStore& operator=(const ContainerStore&) = delete;
-    ~ContainerStore();
-
 private:
-    HKEY key_ = nullptr;
+    RegistryKey key_;
 };
 
 }  // namespace settings
