@@ -9,7 +9,7 @@
 #include <functional>
 #include <utility>
 
-#include "AppContainer.h"
+#include "AppContainerSeam.h"
 #include "BrowserStandIn.h"
 #include "GuardModule.h"
 #include "HistoryCleaner.h"
@@ -331,17 +331,8 @@ TEST_F(GuardTest, ProtectedModeBrowserCountsAndPublishesUnderAppDataLow)
     EXPECT_FALSE(ValueExists(kRoot, kKey, "LastDomain")) << "never the machine's value";
 }
 
-// An Enhanced Protected Mode tab as the platform makes one (Wine makes
-// none): the token says AppContainer, the container's registry storage and
-// folder are its own, and neither HKLM nor AppDataLow takes a write.
-const char kContainerStorage[] = "Software\\NorvaneTestContainerStorage";
-std::string g_containerFolder;
-
-HRESULT TestContainerStorage(REGSAM access, HKEY* key)
-{
-    return HRESULT_FROM_WIN32(
-        RegCreateKeyExA(HKEY_CURRENT_USER, kContainerStorage, 0, nullptr, 0, access, nullptr, key, nullptr));
-}
+// In an AppContainer neither HKLM nor AppDataLow takes a write.
+const char* const kContainerStorage = kTestContainerStorage;
 
 LONG WINAPI ContainerCreateKeyEx(HKEY root, LPCSTR path, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
                                  LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
@@ -350,20 +341,6 @@ LONG WINAPI ContainerCreateKeyEx(HKEY root, LPCSTR path, DWORD reserved, LPSTR c
         return ERROR_ACCESS_DENIED;  // only the container's own storage
     return RegCreateKeyExA(root, path, reserved, cls, options, access, security, key, disposition);
 }
-
-class ScopedAppContainer {
-public:
-    explicit ScopedAppContainer(const std::string& folder) : saved_(AppContainer())
-    {
-        g_containerFolder = folder;
-        AppContainer() = {[] { return true; }, &TestContainerStorage,
-                          [] { return std::wstring(g_containerFolder.begin(), g_containerFolder.end()); }};
-    }
-    ~ScopedAppContainer() { AppContainer() = saved_; }
-
-private:
-    AppContainerApi saved_;
-};
 
 TEST_F(GuardTest, AnAppContainerTabCountsAndPublishesInItsContainersStorageAndCleansItsFolder)
 {

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "AppContainerSeam.h"
 #include "PinnedFolder.h"
 #include "ProfileFolders.h"
 #include "TempDir.h"
@@ -222,6 +223,40 @@ TEST_F(OutsideTheStoresTest, ALinkAtAnyFolderFromTheProfileDownToAStoreIsRefused
                                        StoreLayout::SiteFiles}});
     }
     ExpectAllSurvive();
+}
+
+// An Enhanced Protected Mode tab's stores, walked from the container's
+// folder the platform names: a link at that folder or at any folder from it
+// down to a store is refused as on the profile's way, and a real
+// container's store is cleaned.
+TEST_F(OutsideTheStoresTest, AContainersStoresAreWalkedFromItsFolderAndALinkOnTheWayIsRefused)
+{
+    const std::vector<std::string> way = {"AC", "Microsoft", "Internet Explorer", "DOMStore"};
+    for (std::size_t at = 0; at < way.size(); ++at) {
+        const std::string root = dir_.File("container" + std::to_string(at));
+        const std::string victim = dir_.File("victim" + std::to_string(at));
+        std::string link = root, store = victim;
+        for (std::size_t i = 0; i < way.size(); ++i)
+            (i <= at ? link : store) += "\\" + way[i];
+        for (const auto& file : {store + "\\R\\o.xml", store + "\\o.xml"}) {
+            MakeFolders(file.substr(0, file.rfind('\\')));
+            WriteBytes(file, "mine");
+            victims_.push_back(file);
+        }
+        Link(link, victim);
+        const ScopedAppContainer tab(root + "\\AC");
+        CleanWebsiteData(CCleaningRule("o"), CPassDeadline(), WebsiteStores());
+    }
+    ExpectAllSurvive();
+
+    const std::string store = dir_.File("real\\AC\\Microsoft\\Internet Explorer\\DOMStore\\R");
+    MakeFolders(store);
+    WriteBytes(store + "\\o[1].xml", "site");
+    WriteBytes(store + "\\kept.example[1].xml", "site");
+    const ScopedAppContainer tab(dir_.File("real\\AC"));
+    CleanWebsiteData(CCleaningRule("o"), CPassDeadline(), WebsiteStores());
+    EXPECT_FALSE(FileExists(store + "\\o[1].xml"));
+    EXPECT_TRUE(FileExists(store + "\\kept.example[1].xml"));
 }
 
 // Another process swaps a folder the walk has listed but not yet entered
