@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "AnsiText.h"
+#include "PublicSuffix.h"
 
 namespace {
 
@@ -25,6 +26,41 @@ bool ExactWide(const std::string& text, std::wstring& wide)
 
 bool Within(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
+// A character that can stand in a host label: a letter or digit of ASCII,
+// "-", or any character (or byte) of another script.
+bool IsLabelCharacter(unsigned c)
+{
+    return c >= 0x80 || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '-';
+}
+
+template <typename String>
+bool BoundedAt(const String& text, std::size_t at, std::size_t length)
+{
+    using Unsigned = std::make_unsigned_t<typename String::value_type>;
+    const std::size_t end = at + length;
+    return (at == 0 || !IsLabelCharacter(static_cast<Unsigned>(text[at - 1]))) &&
+           (end == text.size() || !IsLabelCharacter(static_cast<Unsigned>(text[end])));
+}
+
+// Whether the domain occurs in the text as whole labels.
+bool HoldsLabels(const std::string& text, const std::string& domain)
+{
+    for (std::size_t at = ansi::Find(text, domain); at != ansi::npos; at = ansi::Find(text, domain, at + 1)) {
+        if (BoundedAt(text, at, domain.size()))
+            return true;
+    }
+    return false;
+}
+
+bool HoldsLabels(const std::wstring& text, const std::wstring& domain)
+{
+    for (std::size_t at = text.find(domain); at != std::wstring::npos; at = text.find(domain, at + 1)) {
+        if (BoundedAt(text, at, domain.size()))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 CCleaningRule::CCleaningRule(std::string domain, std::vector<std::string> keep)
@@ -32,14 +68,15 @@ CCleaningRule::CCleaningRule(std::string domain, std::vector<std::string> keep)
 {
 }
 
-CCleaningRule::CCleaningRule(std::vector<std::string> domains, std::vector<std::string> keep)
-    : domains_(std::move(domains)), keep_(std::move(keep))
+CCleaningRule::CCleaningRule(std::vector<std::string> domains, std::vector<std::string> keep) : keep_(std::move(keep))
 {
     std::wstring wide;
-    // A domain with no UTF-16 form is in no file name.
-    for (const auto& domain : domains_) {
-        if (ExactWide(domain, wide))
-            wideDomains_.push_back(wide);
+    for (auto& text : domains) {
+        // A domain with no UTF-16 form is in no file name and is no host.
+        if (!ExactWide(text, wide))
+            wide.clear();
+        const bool wholeHost = IsPublicSuffix(text);
+        domains_.push_back(Domain{std::move(text), wide, wholeHost});
     }
     for (const auto& entry : keep_) {
         if (ExactWide(entry, wide))
@@ -51,18 +88,35 @@ CCleaningRule::CCleaningRule(std::vector<std::string> domains, std::vector<std::
 
 bool CCleaningRule::Removes(const std::string& text) const
 {
+    // The item's host is needed only for a domain that names a host alone,
+    // and is compared in UTF-16 as names are: taken from an exact form only.
+    std::wstring host;
+    bool hostFound = false;
+    const auto names = [&](const Domain& domain) {
+        if (!domain.wholeHost)
+            return HoldsLabels(text, domain.text);
+        if (!hostFound) {
+            std::wstring wide;
+            host = ExactWide(text, wide) ? ItemHost(wide) : std::wstring();
+            hostFound = true;
+        }
+        return !domain.wide.empty() && host == domain.wide;
+    };
     const auto within = [&](const std::string& part) { return ansi::Contains(text, part); };
-    return std::any_of(domains_.begin(), domains_.end(), within) && std::none_of(keep_.begin(), keep_.end(), within);
+    return std::any_of(domains_.begin(), domains_.end(), names) && std::none_of(keep_.begin(), keep_.end(), within);
 }
 
-bool CCleaningRule::RemovesName(const std::wstring& name) const
+bool CCleaningRule::RemovesName(const std::wstring& name, const std::wstring& host) const
 {
     // An entry the code page cannot read back exactly might be meant for
     // any name: with one in the list, no file name is removed.
     if (!keepIsExact_)
         return false;
+    const auto names = [&](const Domain& domain) {
+        return !domain.wide.empty() && (domain.wholeHost ? host == domain.wide : HoldsLabels(name, domain.wide));
+    };
     const auto within = [&](const std::wstring& part) { return Within(name, part); };
-    return std::any_of(wideDomains_.begin(), wideDomains_.end(), within) &&
+    return std::any_of(domains_.begin(), domains_.end(), names) &&
            std::none_of(wideKeep_.begin(), wideKeep_.end(), within);
 }
 
@@ -81,17 +135,39 @@ bool CCleaningRule::RemovesCookie(const std::string& url) const
     };
     if (host.find('.') == std::string::npos || isAddress(host))
         return false;
-    const auto under = [&](const std::string& domain) {
-        return !isAddress(domain) && domain.size() > host.size() + 1 &&
-               domain.compare(domain.size() - host.size(), host.size(), host) == 0 &&
-               domain[domain.size() - host.size() - 1] == '.';
+    const auto under = [&](const Domain& domain) {
+        const std::string& text = domain.text;
+        return !isAddress(text) && text.size() > host.size() + 1 &&
+               text.compare(text.size() - host.size(), host.size(), host) == 0 &&
+               text[text.size() - host.size() - 1] == '.';
     };
     const auto kept = [&](const std::string& entry) {
         return ansi::Contains(url, entry) || ansi::Contains(entry, host);
     };
-    return std::any_of(domains_.begin(), domains_.end(), under) && std::none_of(keep_.begin(), keep_.end(), kept);
+    // A public suffix is nobody's parent: its cookies would be every site's.
+    return std::any_of(domains_.begin(), domains_.end(), under) && !IsPublicSuffix(host) &&
+           std::none_of(keep_.begin(), keep_.end(), kept);
 }
 
+std::wstring CCleaningRule::ItemHost(const std::wstring& item)
+{
+    std::size_t start = item.find(L"://");
+    if (start != std::wstring::npos) {
+        start += 3;
+    } else {
+        const std::size_t user = item.rfind(L'@', item.find(L'/'));
+        start = user == std::wstring::npos ? 0 : user + 1;
+    }
+    std::wstring host = item.substr(start, item.find_first_of(L"/\\?#", start) - start);
+    const std::size_t user = host.rfind(L'@');
+    if (user != std::wstring::npos)
+        host.erase(0, user + 1);
+    // A port follows the host's ":", past the brackets of an IPv6 address.
+    const std::size_t colon = host.find(L':', host.empty() || host[0] != L'[' ? 0 : host.find(L']'));
+    if (colon != std::wstring::npos)
+        host.erase(colon);
+    return host;
+}
 bool NamesASite(const std::string& domain)
 {
     // Bytes above 127 count as letters: in the process code page they are

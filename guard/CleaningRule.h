@@ -1,9 +1,15 @@
 #pragma once
-// Which items one cleaning pass removes: those whose text holds one of its
-// domains, case-sensitively, except the ones the white list matches by the
-// same test as an address. A short domain ("e.com") is found inside a
-// white-listed site's items ("example.com"): those stay. Several domains in
-// one rule let one walk of a store serve them all.
+// Which items one cleaning pass removes: those that name one of its domains,
+// case-sensitively, except the ones a white-list entry occurs in (as in an
+// address). A domain names an item where it occurs as whole host labels: the
+// character before it and the one after it are no letter, digit, "-" or
+// character of another script, so example.com names www.example.com/x and
+// ?ref=example.com but not notexample.com or example.community. A domain of
+// one label ("intranet") or a public suffix ("co.uk") names only an item
+// whose own host it is: found inside other names, it would name every site.
+// A short entry ("e.com") still keeps a white-listed site's items
+// ("example.com"): an entry only keeps, so a wide match loses nothing.
+// Several domains in one rule let one walk of a store serve them all.
 //
 // Addresses and registry texts are tested as the ANSI text they are; a file
 // name is tested as the platform's UTF-16 name, against the domains and
@@ -17,18 +23,33 @@ public:
     CCleaningRule(std::string domain, std::vector<std::string> keep = {});
     CCleaningRule(std::vector<std::string> domains, std::vector<std::string> keep);
 
+    // An address, a cookie entry or a registry text; its host is the one
+    // ItemHost finds.
     bool Removes(const std::string& text) const;
-    bool RemovesName(const std::wstring& name) const;
+    // A file or shell item name, with the host of the site it belongs to.
+    bool RemovesName(const std::wstring& name, const std::wstring& host) const;
+    bool RemovesName(const std::wstring& name) const { return RemovesName(name, ItemHost(name)); }
     // A cookie entry ("Cookie:user@host/path"): as any text, and also when
     // its host is a parent domain of one of the rule's hosts (a cookie set
-    // for example.net by shop.example.net is sent back to it), unless an
-    // entry names that parent or a site under it.
+    // for example.net by shop.example.net is sent back to it), unless the
+    // parent is a public suffix or an entry names it or a site under it.
     bool RemovesCookie(const std::string& url) const;
 
+    // The host an item names: what follows "://" ("Visited: me@http://host/"),
+    // else what follows a user's "@" before the first "/" ("Cookie:me@host/"),
+    // else the text itself; up to its path, query or fragment, without user
+    // information or port.
+    static std::wstring ItemHost(const std::wstring& item);
+
 private:
-    std::vector<std::string> domains_;
+    struct Domain {
+        std::string text;
+        std::wstring wide;  // empty when the code page has no exact UTF-16 form
+        bool wholeHost;     // one label or a public suffix: names its own host only
+    };
+
+    std::vector<Domain> domains_;
     std::vector<std::string> keep_;
-    std::vector<std::wstring> wideDomains_;
     std::vector<std::wstring> wideKeep_;
     bool keepIsExact_ = true;  // every entry has a UTF-16 form
 };

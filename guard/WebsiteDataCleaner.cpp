@@ -42,6 +42,22 @@ void RemoveSiteFolder(const PinnedFolder& parent, const std::wstring& name, cons
     folder->RemoveWhenEmpty();
 }
 
+// The site a store's item belongs to, as the rule takes its host: a file's
+// name without its extension and the browser's "[1]" ("example.com[1].xml"),
+// a folder's without the plug-in's "#" ("#example.com").
+std::wstring SiteOfFile(std::wstring name)
+{
+    const std::size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos)
+        name.erase(dot);
+    const std::size_t open = name.rfind(L'[');
+    if (open != std::wstring::npos && name.back() == L']')
+        name.erase(open);
+    return name;
+}
+
+std::wstring SiteOfFolder(const std::wstring& name) { return name.compare(0, 1, L"#") == 0 ? name.substr(1) : name; }
+
 void CleanSiteFiles(const PinnedFolder& folder, const CCleaningRule& rule, bool descend, const CPassDeadline& deadline)
 {
     folder.List([&](const std::wstring& name, DWORD attributes) {
@@ -50,7 +66,7 @@ void CleanSiteFiles(const PinnedFolder& folder, const CCleaningRule& rule, bool 
         if (IsLink(attributes))
             return true;
         if (!IsFolder(attributes)) {
-            if (rule.RemovesName(name))
+            if (rule.RemovesName(name, SiteOfFile(name)))
                 folder.RemoveFile(name);
         } else if (descend) {
             // the browser's randomly named sub-folders
@@ -72,7 +88,7 @@ void CleanSiteFolders(const PinnedFolder& folder, const CCleaningRule& rule, boo
         if (descend) {
             if (const auto inner = folder.OpenChild(name))
                 CleanSiteFolders(*inner, rule, false, deadline);
-        } else if (rule.RemovesName(name)) {
+        } else if (rule.RemovesName(name, SiteOfFolder(name))) {
             RemoveSiteFolder(folder, name, deadline);
         }
         return true;

@@ -19,12 +19,13 @@ protected:
     CCacheCleaner cleaner_;
 };
 
-TEST_F(CacheCleanerTest, CacheRemovesEveryFileWhoseUrlContainsTheDomain)
+TEST_F(CacheCleanerTest, CacheRemovesEveryFileWhoseUrlNamesTheDomain)
 {
     const std::string site = cache_.Host("site");  // site.<tag>.test
     const Urls matching = {"http://" + site + "/a.html", "http://www." + site + "/img/b.png",
-                           "http://other." + cache_.Host("x") + "/go?to=" + site, "http://not" + site + "/"};
-    const Urls kept = {"http://" + cache_.Host("other") + "/c.html", "http://" + cache_.Host("SITE") + "/d.html"};
+                           "http://other." + cache_.Host("x") + "/go?to=" + site};
+    const Urls kept = {"http://" + cache_.Host("other") + "/c.html", "http://" + cache_.Host("SITE") + "/d.html",
+                       "http://not" + site + "/", "http://" + site + "munity/"};
     for (const auto& url : matching)
         cache_.AddFile(url);
     for (const auto& url : kept)
@@ -265,9 +266,9 @@ TEST(CacheCleanerSeamTest, NullUrlIsPassedOver)
 {
     FakeCache cache({{""}, {"http://a.example.com/"}});
     FakeCache::entries[0].nullUrl = true;
-    CCacheCleaner().CleanCookies("example");
+    CCacheCleaner().CleanCookies("example.com");
     FakeCache::next = 0;
-    CCacheCleaner().CleanCache("example");
+    CCacheCleaner().CleanCache("example.com");
     EXPECT_EQ((Urls{"http://a.example.com/", "http://a.example.com/"}), FakeCache::deleteCalls)
         << "no delete is asked for the record without URL, and the walk goes on";
 }

@@ -305,10 +305,10 @@ TEST_F(FakeHistoryTest, MatchIsCaseSensitive)
 TEST_F(FakeHistoryTest, LongNameIsCutTo259BeforeTheTest)
 {
     // The buffer holds 259 characters: a domain ending at the 260th is cut off.
-    Use(Folder("History", {Folder("Today", {Item(std::string(253, 'p') + "example"),
-                                            Item(std::string(252, 'q') + "example")})}));
-    CleanHistory("example");
-    EXPECT_EQ(Names{std::string(252, 'q') + "example"}, g.deleted);
+    Use(Folder("History", {Folder("Today", {Item(std::string(248, 'p') + ".example.com"),
+                                            Item(std::string(247, 'q') + ".example.com")})}));
+    CleanHistory("example.com");
+    EXPECT_EQ(Names{std::string(247, 'q') + ".example.com"}, g.deleted);
 }
 
 TEST_F(FakeHistoryTest, ItemsWithoutNameOrMenuArePassedOverAndFreed)

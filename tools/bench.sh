@@ -14,7 +14,7 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw >/dev/null
 echo "== size of what ships (budget)"
 # The 64-bit guard ships inside the installer, as Vexmoor64.dll.
-for entry in bin/Vexmoor.dll:256 x64/bin/Vexmoor.dll:256 bin/Norvane.exe:512 bin/NorvaneSetup.exe:1024; do
+for entry in bin/Vexmoor.dll:320 x64/bin/Vexmoor.dll:320 bin/Norvane.exe:512 bin/NorvaneSetup.exe:1024; do
   file=${entry%%:*} budget=${entry##*:}
   name=$(basename "$file"); [ "${file#x64/}" != "$file" ] && name=Vexmoor64.dll
   kb=$(( ($(stat -c %s "build/mingw/$file") + 1023) / 1024 ))

@@ -14,9 +14,11 @@ set -euo pipefail
 # wine64 and the x86_64 compiler serve kernels that cannot run 32-bit code;
 # libwine-dev brings the system IDL files that widl imports; DejaVu Sans is
 # the page engine's stand-in for Verdana, whatever other fonts are installed;
-# wixl builds the Windows Installer packages, msitools reads their tables.
+# wixl builds the Windows Installer packages, msitools reads their tables;
+# the guard's table of public suffixes is compiled from publicsuffix's list.
 packages=(cmake ninja-build googletest file g++-mingw-w64-i686 g++-mingw-w64-x86-64
-          mingw-w64-tools libwine-dev wine wine32:i386 wine64 xvfb xauth nsis wixl msitools fonts-dejavu-core)
+          mingw-w64-tools libwine-dev wine wine32:i386 wine64 xvfb xauth nsis wixl msitools fonts-dejavu-core
+          publicsuffix python3)
 tries=${NORVANE_SETUP_TRIES:-3}
 retry_delay=${NORVANE_SETUP_RETRY_DELAY:-10}
 
