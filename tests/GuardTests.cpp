@@ -204,6 +204,32 @@ TEST_F(GuardTest, NoPassRemovesWhatTheWhiteListKeeps)
     EXPECT_EQ(1u, Counter("RemoveCookiesEntries")) << "and counts no pass";
 }
 
+// A page's frames on single-label hosts once removed every site's traces:
+// "e" is in every "Cookie:" entry, "t" in every "http".
+TEST_F(GuardTest, AFrameOnAShortHostCleansThatHostAloneAndNoOtherSite)
+{
+    Enable();
+    for (const char* kind : {"RemoveCookies", "RemoveCache", "RemoveLastTyped"})
+        Switch(kind);
+    const std::string page = cache_.Host("page"), other = cache_.Host("other"), alike = cache_.Host("notpage");
+    for (const auto& host : {other, alike}) {
+        cache_.AddCookie(host);
+        cache_.AddFile("http://" + host + "/a.html");
+    }
+    SetString(HKEY_CURRENT_USER, kTyped, "url1", "http://" + other + "/");
+    ASSERT_EQ(S_OK, Attach());
+
+    Visit("http://" + page + "/");
+    for (const char* frame : {"http://e/", "http://t/"})
+        VisitFrame(frame);
+    EXPECT_EQ(3u, Counter("RemoveCookiesEntries")) << "each frame ran its pass";
+    for (const auto& host : {other, alike}) {
+        EXPECT_TRUE(HasCookieOf(host)) << host;
+        EXPECT_TRUE(cache_.HasEntry("http://" + host + "/a.html")) << host;
+    }
+    EXPECT_EQ("http://" + other + "/", GetString(HKEY_CURRENT_USER, kTyped, "url1"));
+}
+
 TEST_F(GuardTest, OnlyTheLatestBeforeNavigateCountsAndIsCleanedOnce)
 {
     Enable();
