@@ -104,7 +104,8 @@ CRegNumberValue MachineNumber(const char* name)
 
 CRegTextValue MachineText(const char* name)
 {
-    return CRegTextValue(In(kMachineKey, name), "", false, HKEY_LOCAL_MACHINE, kMachineView, LongestText(name));
+    return CRegTextValue(In(kMachineKey, name), "", false, HKEY_LOCAL_MACHINE, kMachineView,
+                         LongestText(name));
 }
 
 CRegNumberValue UserNumber(const char* name) { return CRegNumberValue(In(kUserKey, name), 0, false, HKEY_CURRENT_USER); }

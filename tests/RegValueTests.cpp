@@ -191,15 +191,13 @@ TEST_F(RegValueTest, FailedReadGivesTheDefaultAndKeepsTheCache)
     EXPECT_FALSE(fresh.IsRead());
 }
 
-
 // What another account or a low-integrity process may write is read bounded;
 // a policy fixes a setting only with a number; the policy's list is every
 // value of its key, whatever the names.
 DWORD g_largestBuffer = 0;
 LONG WINAPI RecordingQueryValueEx(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
 {
-    if (data)
-        g_largestBuffer = std::max(g_largestBuffer, *size);
+    g_largestBuffer = std::max(g_largestBuffer, data ? *size : 0);
     return RegQueryValueExA(key, name, reserved, type, data, size);
 }
 
@@ -207,89 +205,69 @@ std::string Stamp(LONGLONG secondsFromNow)
 {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    const ULONGLONG t = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) +
-                        static_cast<ULONGLONG>(secondsFromNow * 10000000LL);
+    const ULONGLONG t = (ULONGLONG(now.dwHighDateTime) << 32 | now.dwLowDateTime) + secondsFromNow * 10000000LL;
     char text[17] = {};
-    wsprintfA(text, "%08lX%08lX", static_cast<DWORD>(t >> 32), static_cast<DWORD>(t));
-    return text;
+    wsprintfA(text, "%08lX%08lX", DWORD(t >> 32), DWORD(t));
+    return std::string(text) + '\0';
 }
-
-std::string Shown(const std::optional<ULONGLONG>& v) { return v ? "time" : "<none>"; }
-std::string Shown(const std::optional<DWORD>& v) { return v ? std::to_string(*v) : "<none>"; }
 
 TEST_F(RegValueTest, ValuesOthersMayWriteAreReadBoundedAndPoliciesOnlyAsTheirType)
 {
     using namespace settings;
-    const char kLow[] = "Software\\AppDataLow\\Software\\Norvane";
-    const std::string container = std::string(kIeContainerStorage) + "\\Software\\Norvane";
-    const std::string list = std::string(kPolicyKey) + "\\WhiteList";
-    RegistrySandbox low{HKEY_CURRENT_USER, kLow}, storage{HKEY_CURRENT_USER, kIeContainerStorage},
+    const std::string low = "Software\\AppDataLow\\Software\\Norvane", list = std::string(kPolicyKey) + "\\WhiteList";
+    const std::string box = std::string(kIeContainerStorage) + "\\Software\\Norvane";
+    RegistrySandbox lowStore{HKEY_CURRENT_USER, low}, storage{HKEY_CURRENT_USER, kIeContainerStorage},
         policies{kRoot, kPolicyKey};
     const std::string address(kMaxAddressLength, 'a'), path(kMaxPathLength, 'p');
-    struct Row {
-        const char* what;
-        std::function<void()> write;
-        std::function<std::string()> read;
-        std::string expected;
+    const auto sz = [](const std::string& text) { return text + '\0'; };
+    const auto lastDomain = [] { return UserText(kLastDomain).Read(); };
+    const auto appPath = [] { return MachineText(kAppPath).Read(); };
+    const auto time = [] { return StampedTime(UserText(kLastDomainTime).Read()) ? "time" : "none"; };
+    const auto policy = [] {
+        const auto number = PolicyNumber(kRemoveCookies);
+        return number ? std::to_string(*number) : "none";
     };
+    const auto entries = [] {
+        auto all = PolicyWhiteList();
+        std::sort(all.begin(), all.end());  // the key's own order
+        std::string joined;
+        for (const auto& entry : all)
+            joined += entry + " ";
+        return joined;
+    };
+    struct Row { const char* what; HKEY root; std::string key, name; DWORD type; std::string data;
+                 std::function<std::string()> read; std::string expected; };
     const Row rows[] = {
-        {"LastDomain, the longest address", [&] { SetString(HKEY_CURRENT_USER, kLow, kLastDomain, address); },
-         [] { return UserText(kLastDomain).Read(); }, address},
-        {"LastDomain, one longer", [&] { SetString(HKEY_CURRENT_USER, kLow, kLastDomain, address + "a"); },
-         [] { return UserText(kLastDomain).Read(); }, ""},
-        {"the container's LastDomain, one longer",
-         [&] { SetString(HKEY_CURRENT_USER, container, kLastDomain, address + "a"); },
+        {"the longest address", HKEY_CURRENT_USER, low, kLastDomain, REG_SZ, sz(address), lastDomain, address},
+        {"one longer", HKEY_CURRENT_USER, low, kLastDomain, REG_SZ, sz(address + "a"), lastDomain, ""},
+        {"1 MB", HKEY_CURRENT_USER, low, kLastDomain, REG_SZ, std::string(1 << 20, 'm'), lastDomain, ""},
+        {"in the container", HKEY_CURRENT_USER, box, kLastDomain, REG_SZ, sz(address + "a"),
          [] { return ContainerTextFromOutside(kLastDomain).Read(); }, ""},
-        {"another text of the settings' key", [&] { SetString(kRoot, kKey, kWhiteList, address + "a"); },
+        {"no NUL", kRoot, kKey, kWhiteList, REG_BINARY, address + "a",
          [] { return MachineText(kWhiteList).Read(); }, ""},
-        {"no NUL, one longer", [&] { SetRaw(kRoot, kKey, kLastDomain, REG_BINARY, path.data(), kMaxAddressLength + 1); },
-         [] { return MachineText(kLastDomain).Read(); }, ""},
-        {"1 MB, refused before any buffer",
-         [&] { SetString(HKEY_CURRENT_USER, kLow, kLastDomain, std::string(1 << 20, 'm')); },
-         [] {
-             RegistryApi recording;
-             recording.QueryValueEx = RecordingQueryValueEx;
-             ScopedRegistryApi scope(recording);
-             g_largestBuffer = 0;
-             const std::string text = UserText(kLastDomain).Read();
-             return text + std::to_string(g_largestBuffer);
-         },
-         "0"},
-        {"AppPath, the longest path", [&] { SetString(kRoot, kKey, kAppPath, path); },
-         [] { return MachineText(kAppPath).Read(); }, path},
-        {"AppPath, one longer", [&] { SetString(kRoot, kKey, kAppPath, path + "p"); },
-         [] { return MachineText(kAppPath).Read(); }, ""},
-        {"a time now", [] {}, [] { return Shown(StampedTime(Stamp(0))); }, "time"},
-        {"a time two minutes ahead", [] {}, [] { return Shown(StampedTime(Stamp(120))); }, "<none>"},
-        {"no time", [] {}, [] { return Shown(StampedTime("01DC6A00000000zz")); }, "<none>"},
-        {"a policy's REG_DWORD", [] { SetDword(kRoot, kPolicyKey, kRemoveCookies, 0); },
-         [] { return Shown(PolicyNumber(kRemoveCookies)); }, "0"},
-        {"a policy's \"1\"", [] { SetString(kRoot, kPolicyKey, kRemoveCookies, "1"); },
-         [] { return Shown(PolicyNumber(kRemoveCookies)); }, "<none>"},
-        {"a policy's 4 raw bytes", [] { SetRaw(kRoot, kPolicyKey, kRemoveCookies, REG_BINARY, "\1\0\0\0", 4); },
-         [] { return Shown(PolicyNumber(kRemoveCookies)); }, "<none>"},
-        {"the policy's list, by any names",
-         [&] {
-             SetString(kRoot, list, "1", "one.example");
-             SetString(kRoot, list, "a\\b", "backslash.example");
-             SetString(kRoot, list, std::string(300, 'n'), "long.example");
-             SetString(kRoot, list, "y", address + "a");
-             SetString(kRoot, list, "z", "last.example");
-         },
-         [] {
-             auto entries = PolicyWhiteList();
-             std::sort(entries.begin(), entries.end());  // the key's own order
-             std::string joined;
-             for (const auto& e : entries)
-                 joined += e + " ";
-             return joined;
-         },
-         "backslash.example last.example long.example one.example "},
+        {"the longest path", kRoot, kKey, kAppPath, REG_SZ, sz(path), appPath, path},
+        {"a longer path", kRoot, kKey, kAppPath, REG_SZ, sz(path + "p"), appPath, ""},
+        {"now", HKEY_CURRENT_USER, low, kLastDomainTime, REG_SZ, Stamp(0), time, "time"},
+        {"two minutes ahead", HKEY_CURRENT_USER, low, kLastDomainTime, REG_SZ, Stamp(120), time, "none"},
+        {"a policy's REG_DWORD", kRoot, kPolicyKey, kRemoveCookies, REG_DWORD, std::string(4, '\0'), policy, "0"},
+        {"a policy's \"1\"", kRoot, kPolicyKey, kRemoveCookies, REG_SZ, std::string("1\0", 2), policy, "none"},
+        {"4 raw bytes", kRoot, kPolicyKey, kRemoveCookies, REG_BINARY, std::string("\1\0\0\0", 4), policy, "none"},
+        {"numbered", kRoot, list, "1", REG_SZ, sz("one.example"), entries, "one.example "},
+        {"a backslash", kRoot, list, "a\\b", REG_SZ, sz("b.example"), entries, "b.example one.example "},
+        {"300 characters", kRoot, list, std::string(300, 'n'), REG_SZ, sz("n.example"), entries,
+         "b.example n.example one.example "},
+        {"too long an entry", kRoot, list, "y", REG_SZ, sz(address + "a"), entries, "b.example n.example one.example "},
+        {"after it", kRoot, list, "z", REG_SZ, sz("z.example"), entries, "b.example n.example one.example z.example "},
     };
+    RegistryApi recording;
+    recording.QueryValueEx = RecordingQueryValueEx;
     for (const auto& row : rows) {
-        row.write();
+        SetRaw(row.root, row.key, row.name, row.type, row.data.data(), static_cast<DWORD>(row.data.size()));
+        g_largestBuffer = 0;
+        ScopedRegistryApi scope(recording);
         const std::string read = row.read();
         EXPECT_TRUE(read == row.expected) << row.what << ": " << read.substr(0, 80);
+        EXPECT_LE(g_largestBuffer, 2 * kMaxPathLength + 1) << row.what << ": a value too long is refused unread";
     }
 }
 }  // namespace
