@@ -14,8 +14,10 @@ using namespace settings;
 // Defined in this order in one unit: static initialisation creates them,
 // and so reads them, in exactly this order.
 CRegTextValue g_appPath = MachineText(kAppPath);
-// The platform's own Run keys, in the process's own view.
-CRegTextValue g_startUp(kStartUp, "", false, HKEY_LOCAL_MACHINE, 0);
+// The platform's own Run keys, in the process's own view. What is run there
+// is a program's path, quoted.
+const std::size_t kMaxCommandLength = kMaxPathLength + 2;
+CRegTextValue g_startUp(kStartUp, "", false, HKEY_LOCAL_MACHINE, 0, kMaxCommandLength);
 CRegNumberValue g_removeCookies = MachineNumber(kRemoveCookies);
 CRegNumberValue g_removeCookiesEntries = MachineNumber(kRemoveCookiesEntries);
 CRegNumberValue g_removeCache = MachineNumber(kRemoveCache);
@@ -32,7 +34,7 @@ CRegNumberValue g_lowCacheEntries = UserNumber(kRemoveCacheEntries);
 CRegNumberValue g_lowHistoryEntries = UserNumber(kRemoveHistoryEntries);
 CRegNumberValue g_lowLastTypedEntries = UserNumber(kRemoveLastTypedEntries);
 CRegTextValue g_lowLastDomain = UserText(kLastDomain);
-CRegTextValue g_userStartUp(kStartUp, "", false, HKEY_CURRENT_USER, 0);
+CRegTextValue g_userStartUp(kStartUp, "", false, HKEY_CURRENT_USER, 0, kMaxCommandLength);
 CRegNumberValue g_containerCookiesEntries = ContainerNumberFromOutside(kRemoveCookiesEntries);
 CRegNumberValue g_containerCacheEntries = ContainerNumberFromOutside(kRemoveCacheEntries);
 CRegNumberValue g_containerHistoryEntries = ContainerNumberFromOutside(kRemoveHistoryEntries);
@@ -71,7 +73,10 @@ std::string LastVisitedDomain()
     // Every guard keeps it in the user's store, but one in an Enhanced
     // Protected Mode tab, which keeps it in its container's; each writes the
     // time beside it (a store without one is older than any that has one).
-    if (g_containerLastDomain.Refresh() && g_containerLastDomainTime.Read() > g_lowLastDomainTime.Read())
+    // A time that is no time, or one still to come, counts as none.
+    const auto containerTime = StampedTime(g_containerLastDomainTime.Read());
+    const auto lowTime = StampedTime(g_lowLastDomainTime.Read());
+    if (g_containerLastDomain.Refresh() && containerTime && (!lowTime || *containerTime > *lowTime))
         return g_containerLastDomain.Get();
     return g_lowLastDomain.Read();
 }

@@ -10,6 +10,7 @@ struct RegistryApi {
     decltype(&::RegCreateKeyExA) CreateKeyEx = &::RegCreateKeyExA;
     decltype(&::RegSetValueExA) SetValueEx = &::RegSetValueExA;
     decltype(&::RegCloseKey) CloseKey = &::RegCloseKey;
+    decltype(&::RegEnumValueA) EnumValue = &::RegEnumValueA;
 };
 
 // The table in force for the whole process.

@@ -5,7 +5,17 @@
 // changed value unless forced), Write.
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
+#include <vector>
+
+// The longest texts a read accepts, in characters: what any account or a
+// low-integrity process may write is never read whole. A longer value reads
+// as if it were absent, never cut.
+// The browser's longest address (INTERNET_MAX_URL_LENGTH).
+inline constexpr std::size_t kMaxAddressLength = 2084;
+// The longest path the platform's file functions take ("\\?\" paths).
+inline constexpr std::size_t kMaxPathLength = 32767;
 
 // Where a value lives: root key, key path and value name, split from a value
 // path such as "Software\Norvane\RemoveCookies" at its last backslash.
@@ -42,9 +52,11 @@ public:
     bool Refresh()
     {
         T fresh = cached_;
-        if (!ReadFromRegistry(fresh))
+        DWORD type = REG_NONE;
+        if (!ReadFromRegistry(fresh, type))
             return false;
         cached_ = fresh;
+        type_ = type;
         read_ = true;
         return true;
     }
@@ -68,19 +80,23 @@ public:
     }
 
     bool IsRead() const { return read_; }
+    // The registry type of the value the last successful read found.
+    DWORD Type() const { return type_; }
     // Whether the last write reached the registry (false before any write):
     // a refused write (a sandboxed browser cannot write HKLM) can go elsewhere.
     bool LastWriteSucceeded() const { return written_; }
 
 protected:
-    CRegValue(const std::string& valuePath, T defaultValue, bool force, HKEY root, REGSAM view)
-        : CRegValueLocation(valuePath, root, view), default_(std::move(defaultValue)), force_(force)
+    CRegValue(const std::string& valuePath, T defaultValue, bool force, HKEY root, REGSAM view,
+              std::size_t maxLength = 0)
+        : CRegValueLocation(valuePath, root, view), default_(std::move(defaultValue)), force_(force),
+          maxLength_(maxLength)
     {
         Read();
     }
 
 private:
-    bool ReadFromRegistry(T& value) const;
+    bool ReadFromRegistry(T& value, DWORD& type) const;
     bool WriteToRegistry(const T& value) const;
 
     T cached_{};
@@ -88,14 +104,16 @@ private:
     bool read_ = false;
     bool written_ = false;
     bool force_;
+    std::size_t maxLength_;  // texts only: the longest one a read accepts
+    DWORD type_ = REG_NONE;
 };
 
 template <>
-bool CRegValue<DWORD>::ReadFromRegistry(DWORD& value) const;
+bool CRegValue<DWORD>::ReadFromRegistry(DWORD& value, DWORD& type) const;
 template <>
 bool CRegValue<DWORD>::WriteToRegistry(const DWORD& value) const;
 template <>
-bool CRegValue<std::string>::ReadFromRegistry(std::string& value) const;
+bool CRegValue<std::string>::ReadFromRegistry(std::string& value, DWORD& type) const;
 template <>
 bool CRegValue<std::string>::WriteToRegistry(const std::string& value) const;
 
@@ -109,12 +127,19 @@ public:
     }
 };
 
-// An 8-bit ANSI text stored as REG_SZ with its terminating NUL.
+// An 8-bit ANSI text stored as REG_SZ with its terminating NUL, of at most
+// maxLength characters.
 class CRegTextValue : public CRegValue<std::string> {
 public:
     explicit CRegTextValue(const std::string& valuePath, const std::string& defaultValue = "",
-                           bool force = false, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = KEY_WOW64_32KEY)
-        : CRegValue(valuePath, defaultValue, force, root, view)
+                           bool force = false, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = KEY_WOW64_32KEY,
+                           std::size_t maxLength = kMaxAddressLength)
+        : CRegValue(valuePath, defaultValue, force, root, view, maxLength)
     {
     }
 };
+
+// The texts of the first maxCount values of an open key, in the key's own
+// order, whatever the values' names are; a value longer than maxLength
+// characters is passed over, as a text accessor would read it.
+std::vector<std::string> ReadKeyTexts(HKEY key, std::size_t maxLength, std::size_t maxCount);

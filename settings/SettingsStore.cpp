@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include <cstring>
 #include <string>
 
 #include "AppContainer.h"
@@ -16,6 +17,23 @@ std::string FromOutside(const char* name)
     return std::string(kIeContainerStorage) + "\\" + In(kContainerKey, name);
 }
 
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// Any account may write the settings' key, and any low-integrity process
+// the user's and the container's stores: a text there is an address at
+// most, but AppPath, which is a folder.
+std::size_t LongestText(const char* name)
+{
+    return std::strcmp(name, kAppPath) == 0 ? kMaxPathLength : kMaxAddressLength;
+}
+
 }  // namespace
 
 std::string TimeStamp()
@@ -27,10 +45,30 @@ std::string TimeStamp()
     return text;
 }
 
+std::optional<ULONGLONG> StampedTime(const std::string& stamp)
+{
+    if (stamp.size() != 16)
+        return std::nullopt;
+    ULONGLONG time = 0;
+    for (const char c : stamp) {
+        const int digit = HexDigit(c);
+        if (digit < 0)
+            return std::nullopt;
+        time = time << 4 | static_cast<ULONGLONG>(digit);
+    }
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG minute = 60ULL * 10000000ULL;  // in the file time's 100 ns units
+    if (time > (static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) + minute)
+        return std::nullopt;
+    return time;
+}
+
 std::optional<DWORD> PolicyNumber(const char* name)
 {
+    // Only a REG_DWORD: the bytes of a text ("1" is 0x31) fix nothing.
     CRegNumberValue policy(In(kPolicyKey, name), 0, false, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-    if (!policy.Refresh())
+    if (!policy.Refresh() || policy.Type() != REG_DWORD)
         return std::nullopt;
     return policy.Get();
 }
@@ -40,23 +78,14 @@ std::vector<std::string> PolicyWhiteList()
     // Every value of the key, whatever its name: the template numbers them
     // from 1, and an entry an administrator wrote by hand counts as well.
     const std::string key = In(kPolicyKey, kPolicyWhiteList);
-    std::vector<std::string> names;
     RegistryKey list;
     if (Registry().OpenKeyEx(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, list.Put()) != ERROR_SUCCESS)
         return {};
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD size = sizeof name;
-        if (RegEnumValueA(list.Get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
     std::vector<std::string> entries;
-    for (const auto& name : names) {
-        CRegTextValue entry(key + "\\" + name, "", false, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
+    for (auto& entry : ReadKeyTexts(list.Get(), kMaxAddressLength, kMaxPolicyWhiteListValues)) {
         // An empty entry would match every address.
-        if (!entry.Get().empty())
-            entries.push_back(entry.Get());
+        if (!entry.empty())
+            entries.push_back(std::move(entry));
     }
     return entries;
 }
@@ -75,12 +104,16 @@ CRegNumberValue MachineNumber(const char* name)
 
 CRegTextValue MachineText(const char* name)
 {
-    return CRegTextValue(In(kMachineKey, name), "", false, HKEY_LOCAL_MACHINE, kMachineView);
+    return CRegTextValue(In(kMachineKey, name), "", false, HKEY_LOCAL_MACHINE, kMachineView,
+                         LongestText(name));
 }
 
 CRegNumberValue UserNumber(const char* name) { return CRegNumberValue(In(kUserKey, name), 0, false, HKEY_CURRENT_USER); }
 
-CRegTextValue UserText(const char* name) { return CRegTextValue(In(kUserKey, name), "", false, HKEY_CURRENT_USER); }
+CRegTextValue UserText(const char* name)
+{
+    return CRegTextValue(In(kUserKey, name), "", false, HKEY_CURRENT_USER, KEY_WOW64_32KEY, LongestText(name));
+}
 
 CRegNumberValue ContainerNumberFromOutside(const char* name)
 {
@@ -89,7 +122,7 @@ CRegNumberValue ContainerNumberFromOutside(const char* name)
 
 CRegTextValue ContainerTextFromOutside(const char* name)
 {
-    return CRegTextValue(FromOutside(name), "", false, HKEY_CURRENT_USER);
+    return CRegTextValue(FromOutside(name), "", false, HKEY_CURRENT_USER, KEY_WOW64_32KEY, LongestText(name));
 }
 
 ContainerStore::ContainerStore()
@@ -105,7 +138,7 @@ CRegNumberValue ContainerStore::Number(const char* name) const
 
 CRegTextValue ContainerStore::Text(const char* name) const
 {
-    return CRegTextValue(In(kContainerKey, name), "", false, key_.Get());
+    return CRegTextValue(In(kContainerKey, name), "", false, key_.Get(), KEY_WOW64_32KEY, LongestText(name));
 }
 
 }  // namespace settings

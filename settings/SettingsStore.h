@@ -35,6 +35,10 @@ inline constexpr char kStartUp[] = "Software\\Microsoft\\Windows\\CurrentVersion
 
 // Now, as text that sorts as the time does (the system time, 16 hex digits).
 std::string TimeStamp();
+// The time a TimeStamp text holds; nothing for any other text, nor for a
+// time later than a minute from now: no clock wrote that yet, and it would
+// stay the latest past every later navigation.
+std::optional<ULONGLONG> StampedTime(const std::string& stamp);
 
 // What an administrator fixed by Group Policy (the template in
 // tools/policy), under HKLM\Software\Policies\Norvane, which only
@@ -49,6 +53,9 @@ inline constexpr char kPolicyWhiteList[] = "WhiteList";
 // The policy's number, or nothing where none is set.
 std::optional<DWORD> PolicyNumber(const char* name);
 // The policy's white-list entries, in their order; none where none is set.
+// The key's first kMaxPolicyWhiteListValues values are read, each of at
+// most kMaxAddressLength characters: a longer entry is found in no address.
+inline constexpr std::size_t kMaxPolicyWhiteListValues = 1000;
 std::vector<std::string> PolicyWhiteList();
 // A switch as it is in force: the policy's where one is set, else the
 // machine's setting.

@@ -531,6 +531,8 @@ TEST_F(WhiteListPageTest, TheUrlBoxOffersTheSiteOfTheLatestNavigationWhicheverSt
     EXPECT_EQ("epm.example", offered()) << "an Enhanced Protected Mode tab navigated last";
     navigated(kLow, "later.example", "01DC6A0000000002");
     EXPECT_EQ("later.example", offered());
+    navigated(container, "future.example", "7FFFFFFFFFFFFFFF");  // any process in the container may write it
+    EXPECT_EQ("later.example", offered()) << "a time still to come is none";
     SetDword(HKEY_CURRENT_USER, container, "RemoveCacheEntries", 3);  // the tab counts a pass
     EXPECT_EQ("later.example", offered()) << "a count is no navigation";
 }

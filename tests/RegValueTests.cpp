@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include "AppContainer.h"
 #include "RegValue.h"
 #include "SettingsStore.h"
 #include "RegistrySandbox.h"
@@ -187,6 +191,85 @@ TEST_F(RegValueTest, FailedReadGivesTheDefaultAndKeepsTheCache)
     EXPECT_FALSE(fresh.IsRead());
 }
 
+// What another account or a low-integrity process may write is read bounded;
+// a policy fixes a setting only with a number; the policy's list is every
+// value of its key, whatever the names.
+DWORD g_largestBuffer = 0;
+LONG WINAPI RecordingQueryValueEx(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    g_largestBuffer = std::max(g_largestBuffer, data ? *size : 0);
+    return RegQueryValueExA(key, name, reserved, type, data, size);
+}
+
+std::string Stamp(LONGLONG secondsFromNow)
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG t = (ULONGLONG(now.dwHighDateTime) << 32 | now.dwLowDateTime) + secondsFromNow * 10000000LL;
+    char text[17] = {};
+    wsprintfA(text, "%08lX%08lX", DWORD(t >> 32), DWORD(t));
+    return std::string(text) + '\0';
+}
+
+TEST_F(RegValueTest, ValuesOthersMayWriteAreReadBoundedAndPoliciesOnlyAsTheirType)
+{
+    using namespace settings;
+    const std::string low = "Software\\AppDataLow\\Software\\Norvane", list = std::string(kPolicyKey) + "\\WhiteList";
+    const std::string box = std::string(kIeContainerStorage) + "\\Software\\Norvane";
+    RegistrySandbox lowStore{HKEY_CURRENT_USER, low}, storage{HKEY_CURRENT_USER, kIeContainerStorage},
+        policies{kRoot, kPolicyKey};
+    const std::string address(kMaxAddressLength, 'a'), path(kMaxPathLength, 'p');
+    const auto sz = [](const std::string& text) { return text + '\0'; };
+    const auto lastDomain = [] { return UserText(kLastDomain).Read(); };
+    const auto appPath = [] { return MachineText(kAppPath).Read(); };
+    const auto time = [] { return StampedTime(UserText(kLastDomainTime).Read()) ? "time" : "none"; };
+    const auto policy = [] {
+        const auto number = PolicyNumber(kRemoveCookies);
+        return number ? std::to_string(*number) : "none";
+    };
+    const auto entries = [] {
+        auto all = PolicyWhiteList();
+        std::sort(all.begin(), all.end());  // the key's own order
+        std::string joined;
+        for (const auto& entry : all)
+            joined += entry + " ";
+        return joined;
+    };
+    struct Row { const char* what; HKEY root; std::string key, name; DWORD type; std::string data;
+                 std::function<std::string()> read; std::string expected; };
+    const Row rows[] = {
+        {"the longest address", HKEY_CURRENT_USER, low, kLastDomain, REG_SZ, sz(address), lastDomain, address},
+        {"one longer", HKEY_CURRENT_USER, low, kLastDomain, REG_SZ, sz(address + "a"), lastDomain, ""},
+        {"1 MB", HKEY_CURRENT_USER, low, kLastDomain, REG_SZ, std::string(1 << 20, 'm'), lastDomain, ""},
+        {"in the container", HKEY_CURRENT_USER, box, kLastDomain, REG_SZ, sz(address + "a"),
+         [] { return ContainerTextFromOutside(kLastDomain).Read(); }, ""},
+        {"no NUL", kRoot, kKey, kWhiteList, REG_BINARY, address + "a",
+         [] { return MachineText(kWhiteList).Read(); }, ""},
+        {"the longest path", kRoot, kKey, kAppPath, REG_SZ, sz(path), appPath, path},
+        {"a longer path", kRoot, kKey, kAppPath, REG_SZ, sz(path + "p"), appPath, ""},
+        {"now", HKEY_CURRENT_USER, low, kLastDomainTime, REG_SZ, Stamp(0), time, "time"},
+        {"two minutes ahead", HKEY_CURRENT_USER, low, kLastDomainTime, REG_SZ, Stamp(120), time, "none"},
+        {"a policy's REG_DWORD", kRoot, kPolicyKey, kRemoveCookies, REG_DWORD, std::string(4, '\0'), policy, "0"},
+        {"a policy's \"1\"", kRoot, kPolicyKey, kRemoveCookies, REG_SZ, std::string("1\0", 2), policy, "none"},
+        {"a REG_DWORD short of 4 bytes", kRoot, kPolicyKey, kRemoveCookies, REG_DWORD, "\1", policy, "none"},
+        {"4 raw bytes", kRoot, kPolicyKey, kRemoveCookies, REG_BINARY, std::string("\1\0\0\0", 4), policy, "none"},
+        {"a backslash", kRoot, list, "a\\b", REG_SZ, sz("b.example"), entries, "b.example "},
+        {"300 characters", kRoot, list, std::string(300, 'n'), REG_SZ, sz("n.example"), entries,
+         "b.example n.example "},
+        {"too long an entry", kRoot, list, "y", REG_SZ, sz(address + "a"), entries, "b.example n.example "},
+        {"after it", kRoot, list, "z", REG_SZ, sz("z.example"), entries, "b.example n.example z.example "},
+    };
+    RegistryApi recording;
+    recording.QueryValueEx = RecordingQueryValueEx;
+    for (const auto& row : rows) {
+        SetRaw(row.root, row.key, row.name, row.type, row.data.data(), static_cast<DWORD>(row.data.size()));
+        g_largestBuffer = 0;
+        ScopedRegistryApi scope(recording);
+        const std::string read = row.read();
+        EXPECT_TRUE(read == row.expected) << row.what << ": " << read.substr(0, 80);
+        EXPECT_LE(g_largestBuffer, 2 * kMaxPathLength + 1) << row.what << ": a value too long is refused unread";
+    }
+}
 }  // namespace
 
 namespace {
