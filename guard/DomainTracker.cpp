@@ -249,8 +249,10 @@ void CDomainTracker::Arrive(const std::string& address, bool topLevel, const voi
         topDomain_ = domain;
     if (MatchingEntry(address))
         return;
-    if (list_ != List::Read)
-        return Undecided(address, domain);
+    if (list_ != List::Read) {
+        Undecided(address, domain);
+        return;
+    }
     Remember(domain);
     arrived_ = std::move(domain);
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "AnsiText.h"
 #include "TextFile.h"
 
 namespace settings {
@@ -15,7 +14,7 @@ const char kUtf16BeMark[] = "\xFE\xFF";
 
 bool StartsWith(const std::string& bytes, const char* mark) { return bytes.rfind(mark, 0) == 0; }
 
-std::wstring ToWide(const std::string& text, UINT codePage, DWORD flags)
+std::wstring Widen(const std::string& text, UINT codePage, DWORD flags)
 {
     if (text.empty())
         return std::wstring();
@@ -46,12 +45,12 @@ bool ToExact(const std::wstring& wide, UINT codePage, std::string& text)
     text.assign(static_cast<std::size_t>(length), '\0');
     if (WideCharToMultiByte(codePage, flags, wide.data(), size, &text[0], length, nullptr, lossy) != length)
         return false;
-    return !usedDefault && ToWide(text, codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0) == wide;
+    return !usedDefault && Widen(text, codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0) == wide;
 }
 
 WhiteListEntry FromAnsi(std::string line)
 {
-    std::wstring wide = ToWide(line, CP_ACP, 0);
+    std::wstring wide = Widen(line, CP_ACP, 0);
     return {std::move(wide), std::move(line), true};
 }
 
@@ -123,7 +122,7 @@ WhiteListRead DecodeWhiteList(const std::string& bytes)
         // A line that is no UTF-8 (written in by hand in the code page)
         // counts as the code page's, as in a file without the mark.
         for (auto& line : ListLines(bytes.substr(3))) {
-            std::wstring wide = ToWide(line, CP_UTF8, MB_ERR_INVALID_CHARS);
+            std::wstring wide = Widen(line, CP_UTF8, MB_ERR_INVALID_CHARS);
             read.entries.push_back(wide.empty() ? FromAnsi(std::move(line)) : FromWide(std::move(wide)));
         }
     } else {
