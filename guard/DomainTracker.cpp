@@ -80,28 +80,49 @@ std::string GuardWhiteListPath()
     return FileBesideModule(static_cast<HMODULE>(memory.AllocationBase), kWhiteListFileName);
 }
 
-void CDomainTracker::LoadWhiteList()
-{
-    if (!AppendWhiteList()) {
-        listUnreadable_ = true;
-        MessageBoxHook()(nullptr, "Critical Error - Cannot load whitelist", "Critical Error", MB_OK);
-    }
-}
+void CDomainTracker::LoadWhiteList() { Load(true); }
 
-void CDomainTracker::ReloadWhiteListQuietly() { AppendWhiteList(); }
+void CDomainTracker::ReloadWhiteListQuietly() { Load(false); }
 
-bool CDomainTracker::AppendWhiteList()
+std::vector<std::string> CDomainTracker::Load(bool mayAsk)
 {
     auto read = ReadWhiteListFile(GuardWhiteListPath());
-    if (read.status != WhiteListRead::Read)
-        return false;
-    listUnreadable_ = false;
-    for (auto& entry : read.entries)
+    if (read.status != WhiteListRead::Read) {
+        if (!mayAsk)
+            return {};
+        list_ = read.status == WhiteListRead::Busy ? List::Busy : List::Unreadable;
+        // Another process holding the list is nobody's fault to report, and
+        // a list that stays unreadable is told once, not at every event.
+        if (list_ == List::Unreadable && !std::exchange(told_, true))
+            MessageBoxHook()(nullptr, "Critical Error - Cannot load whitelist", "Critical Error", MB_OK);
+        return {};
+    }
+    list_ = List::Read;
+    entriesExact_ = entriesExact_ && read.AllExactAnsi();
+    for (auto& entry : read.AnsiEntries())
         entries_.push_back(std::move(entry));
     // An administrator's entries are kept as well as the user's.
     for (auto& entry : PolicyWhiteList())
         entries_.push_back(std::move(entry));
-    return true;
+    std::vector<std::string> waited;
+    for (auto& [address, domain] : std::exchange(undecided_, {})) {
+        if (!MatchingEntry(address)) {
+            Remember(domain);
+            waited.push_back(std::move(domain));
+        }
+    }
+    return waited;
+}
+
+void CDomainTracker::Undecided(const std::string& address, const std::string& domain)
+{
+    // A window that browses for hours while the list stays unreadable must
+    // not grow this without end: past the bound, a navigation's pass is
+    // given up, which only keeps what it would have removed.
+    const std::size_t kMostWaiting = 256;
+    const auto same = [&](const auto& waiting) { return waiting.first == address; };
+    if (undecided_.size() < kMostWaiting && std::none_of(undecided_.begin(), undecided_.end(), same))
+        undecided_.emplace_back(address, domain);
 }
 
 void CDomainTracker::ParseWhiteList(const std::string& text)
@@ -136,7 +157,12 @@ int CDomainTracker::CheckUrl(std::string address)
         SetPendingDomain(*entry);
         return 1;
     }
-    SetPendingDomain(DeriveDomain(std::move(address)));
+    SetPendingDomain(DeriveDomain(address));
+    // Without the list, no entry is known not to match: the pass waits.
+    if (list_ != List::Read) {
+        Undecided(address, pendingDomain_);
+        pendingDomain_.clear();
+    }
     return 0;
 }
 
@@ -165,11 +191,15 @@ void CDomainTracker::RunCleaningPass()
     domains[0].swap(pendingDomain_);
     if (!arrived_.empty())
         domains.push_back(std::exchange(arrived_, std::string()));
-    Clean(std::move(domains), CPassDeadline());
+    for (auto& domain : ReadWhatWaits())
+        domains.push_back(std::move(domain));
+    CleanRemembering(std::move(domains), CPassDeadline());
 }
 
 int CDomainTracker::BeginNavigation(std::string address, bool topLevel, const void* object)
 {
+    // What waited for the list joins this navigation's leaving pass.
+    std::vector<std::string> waited = ReadWhatWaits();
     std::vector<std::string> leaving;
     std::string examined = DeriveDomain(address);
     arrived_.clear();
@@ -181,8 +211,9 @@ int CDomainTracker::BeginNavigation(std::string address, bool topLevel, const vo
     }
     Examining(object, std::move(examined));
     const int whiteListed = CheckUrl(std::move(address));
-    if (!whiteListed)
+    if (!whiteListed && list_ == List::Read)
         Remember(pendingDomain_);
+    leaving.insert(leaving.end(), waited.begin(), waited.end());
     // Last, with the new page's record whole: the pass may let the thread
     // take the browser's next events.
     CleanRemembering(std::move(leaving), CPassDeadline::In(kBoundedPassMs));
@@ -218,6 +249,10 @@ void CDomainTracker::Arrive(const std::string& address, bool topLevel, const voi
         topDomain_ = domain;
     if (MatchingEntry(address))
         return;
+    if (list_ != List::Read) {
+        Undecided(address, domain);
+        return;
+    }
     Remember(domain);
     arrived_ = std::move(domain);
 }
@@ -253,7 +288,13 @@ bool CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline
         if (NamesASite(host) && std::find(hosts.begin(), hosts.end(), host) == hosts.end())
             hosts.push_back(std::move(host));
     }
-    if (hosts.empty() || listUnreadable_)
+    if (hosts.empty())
+        return true;
+    if (list_ != List::Read)
+        return false;  // what the user keeps is not known: the domains wait
+    // An entry with no exact ANSI form may be meant for any item, whose text
+    // the stores give in ANSI: while it is listed, nothing is removed.
+    if (!entriesExact_)
         return true;
     // What the white list matches stays, whatever the domains find.
     const CCleaningRule rule(std::move(hosts), entries_);

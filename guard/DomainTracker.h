@@ -13,10 +13,12 @@
 
 class CDomainTracker {
 public:
-    // Appends the entries of the white-list file, and those a policy adds; a
-    // file that cannot be read is reported to the user in a message box, and
-    // the window then cleans nothing until a later load succeeds: what the
-    // user meant to keep is not known.
+    // Appends the entries of the white-list file, and those a policy adds.
+    // While the list cannot be read, the window cleans nothing that it would
+    // have to check against it: what waits is cleaned once a later event
+    // reads the list, at the window's close at the latest. A list that another
+    // process holds just now is no fault; one that is missing or unreadable
+    // otherwise is reported in a message box, once in the window's life.
     void LoadWhiteList();
     // The same for a window that closes, where nobody may be asked anything:
     // a file that cannot be read leaves the entries in force as they are.
@@ -58,16 +60,26 @@ public:
 
     const std::vector<std::string>& WhiteListEntries() const { return entries_; }
     const std::string& PendingDomain() const { return pendingDomain_; }
-    bool ListUnreadable() const { return listUnreadable_; }
+    bool ListUnreadable() const { return list_ != List::Read; }
+    // Navigations examined while the list could not be read, whose passes wait for it.
+    bool Waiting() const { return !undecided_.empty(); }
     // A load that could not finish (memory ran out): the list counts as unreadable.
-    void MarkListUnreadable() { listUnreadable_ = true; }
+    void MarkListUnreadable() { list_ = List::Unreadable; }
 
 private:
     // The first entry found in the address, in file order, or null.
     const std::string* MatchingEntry(const std::string& address) const;
-    // The file's entries appended, then the policy's; false, with nothing
-    // changed, when the file cannot be read.
-    bool AppendWhiteList();
+    enum class List { Read, Busy, Unreadable };
+    // Reads the list (the file's entries, then the policy's, appended); a
+    // list that cannot be read leaves the entries as they are and, when the
+    // user may be asked, sets the list's state. The domains of the waiting
+    // navigations that no entry matches, once the list is read.
+    std::vector<std::string> Load(bool mayAsk);
+    // At each event: the list read again while it could not be, and what
+    // waited for it.
+    std::vector<std::string> ReadWhatWaits() { return list_ == List::Read ? std::vector<std::string>() : Load(true); }
+    // A navigation whose white-list test waits for the list.
+    void Undecided(const std::string& address, const std::string& domain);
     void SetPendingDomain(const std::string& domain);
     void Remember(const std::string& domain);
     void Examining(const void* object, std::string domain);
@@ -85,7 +97,13 @@ private:
     std::vector<std::pair<const void*, std::string>> examining_;
     std::string arrived_;  // where the last navigation ended, when not examined
     std::vector<std::string> shown_;
-    bool listUnreadable_ = false;
+    List list_ = List::Read;  // a tracker that never loaded a list has an empty one
+    bool told_ = false;       // the user was told the list cannot be read
+    // Every entry the file gave has an exact ANSI form: one that has none
+    // might be meant for any item, and while it is listed no pass removes anything.
+    bool entriesExact_ = true;
+    // Navigations examined while the list could not be read: address and domain.
+    std::vector<std::pair<std::string, std::string>> undecided_;
 };
 
 // The white-list file the guard reads: WhiteList.txt beside its own module,

@@ -239,13 +239,14 @@ HRESULT IEWebGuard::OnQuit()
 
 void IEWebGuard::LeaveWindow()
 {
-    if (enabled_ != 1 || tracker_.ShownDomains().empty())
+    if (enabled_ != 1 || (tracker_.ShownDomains().empty() && !tracker_.Waiting()))
         return;
     // One bound for the whole close, Quit and the detach together.
     if (!closingBy_.IsSet())
         closingBy_ = CPassDeadline::In(kClosingPassMs);
     // The list as it stands now, so that a site white-listed since the
-    // window opened keeps what it has; unreadable, the window's entries hold.
+    // window opened keeps what it has, and what waited for a list that could
+    // not be read is cleaned by it; unreadable, the window's entries hold.
     NoThrow([&] {
         tracker_.ReloadWhiteListQuietly();
         tracker_.LeaveWindow(closingBy_);

@@ -2,16 +2,16 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
 
 #include "AnsiText.h"
 
 namespace {
 
-bool StartsWithNoCase(const std::string& text, std::size_t at, const char* prefix)
+bool StartsWithNoCase(const std::wstring& text, std::size_t at, const wchar_t* prefix)
 {
-    const std::size_t n = std::strlen(prefix);
-    return at + n <= text.size() && _strnicmp(text.c_str() + at, prefix, n) == 0;
+    const std::size_t n = std::wcslen(prefix);
+    return at + n <= text.size() && _wcsnicmp(text.c_str() + at, prefix, n) == 0;
 }
 
 }  // namespace
@@ -32,31 +32,31 @@ std::optional<std::string> WideToAnsi(const std::wstring& wide)
     return text;
 }
 
-std::string EscapeMarkup(const std::string& text)
+std::wstring EscapeMarkup(const std::wstring& text)
 {
-    std::string out;
+    std::wstring out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (wchar_t c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
+        case L'&': out += L"&amp;"; break;
+        case L'<': out += L"&lt;"; break;
+        case L'>': out += L"&gt;"; break;
+        case L'"': out += L"&quot;"; break;
+        case L'\'': out += L"&#39;"; break;
         default: out += c;
         }
     }
     return out;
 }
 
-std::string DecodeMarkup(const std::string& markup)
+std::wstring DecodeMarkup(const std::wstring& markup)
 {
     static const struct {
-        const char* entity;
-        char c;
-    } named[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''},
-                 {"&nbsp;", '\xA0'}};
-    std::string out;
+        const wchar_t* entity;
+        wchar_t c;
+    } named[] = {{L"&amp;", L'&'}, {L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&quot;", L'"'}, {L"&#39;", L'\''},
+                 {L"&nbsp;", L'\xA0'}};
+    std::wstring out;
     out.reserve(markup.size());
     for (std::size_t i = 0; i < markup.size(); ++i) {
         if (markup[i] != '&') {
@@ -67,15 +67,15 @@ std::string DecodeMarkup(const std::string& markup)
         for (const auto& e : named) {
             if (StartsWithNoCase(markup, i, e.entity)) {
                 out += e.c;
-                i += std::strlen(e.entity) - 1;
+                i += std::wcslen(e.entity) - 1;
                 decoded = true;
                 break;
             }
         }
         if (!decoded && markup[i] == '&' && i + 2 < markup.size() && markup[i + 1] == '#') {
-            const std::size_t semi = markup.find(';', i);
-            if (semi != std::string::npos && semi - i <= 8) {
-                out += static_cast<char>(strtoul(markup.c_str() + i + 2, nullptr, 10));
+            const std::size_t semi = markup.find(L';', i);
+            if (semi != std::wstring::npos && semi - i <= 8) {
+                out += static_cast<wchar_t>(wcstoul(markup.c_str() + i + 2, nullptr, 10));
                 i = semi;
                 decoded = true;
             }
@@ -86,26 +86,26 @@ std::string DecodeMarkup(const std::string& markup)
     return out;
 }
 
-std::vector<ListOption> ParseListMarkup(const std::string& markup)
+std::vector<ListOption> ParseListMarkup(const std::wstring& markup)
 {
     // Each entry is "<OPTION ...>text</OPTION>"; its text is escaped, so the
     // first "<" after the tag ends it.
     std::vector<ListOption> options;
-    for (std::size_t at = 0; (at = markup.find('<', at)) != std::string::npos;) {
-        if (!StartsWithNoCase(markup, at, "<option") ||
-            (at + 7 < markup.size() && markup[at + 7] != '>' && markup[at + 7] != ' ')) {
+    for (std::size_t at = 0; (at = markup.find(L'<', at)) != std::wstring::npos;) {
+        if (!StartsWithNoCase(markup, at, L"<option") ||
+            (at + 7 < markup.size() && markup[at + 7] != L'>' && markup[at + 7] != L' ')) {
             ++at;
             continue;
         }
-        const std::size_t tagEnd = markup.find('>', at);
-        if (tagEnd == std::string::npos)
+        const std::size_t tagEnd = markup.find(L'>', at);
+        if (tagEnd == std::wstring::npos)
             break;
-        const std::string tag = markup.substr(at, tagEnd - at);
-        const std::size_t textEnd = std::min(markup.find('<', tagEnd + 1), markup.size());
+        const std::wstring tag = markup.substr(at, tagEnd - at);
+        const std::size_t textEnd = std::min(markup.find(L'<', tagEnd + 1), markup.size());
         ListOption option;
         option.text = DecodeMarkup(markup.substr(tagEnd + 1, textEnd - tagEnd - 1));
-        for (std::size_t s = 0; (s = tag.find(' ', s)) != std::string::npos; ++s)
-            if (StartsWithNoCase(tag, s + 1, "selected"))
+        for (std::size_t s = 0; (s = tag.find(L' ', s)) != std::wstring::npos; ++s)
+            if (StartsWithNoCase(tag, s + 1, L"selected"))
                 option.selected = true;
         options.push_back(std::move(option));
         at = textEnd;

@@ -12,13 +12,14 @@
 std::optional<std::string> WideToAnsi(const std::wstring& wide);
 
 // Text made safe inside an element or a quoted attribute value.
-std::string EscapeMarkup(const std::string& text);
+std::wstring EscapeMarkup(const std::wstring& text);
 // The text that escaped mark-up stands for (&amp; &lt; &gt; &quot; &#39; &nbsp; &#n;).
-std::string DecodeMarkup(const std::string& markup);
+std::wstring DecodeMarkup(const std::wstring& markup);
 
-// The options of a list box's inner mark-up, as the browser gives it back.
+// The options of a list box's inner mark-up, as the browser gives it back,
+// in UTF-16: an entry the code page cannot write stays as it is.
 struct ListOption {
-    std::string text;
+    std::wstring text;
     bool selected = false;
 };
-std::vector<ListOption> ParseListMarkup(const std::string& markup);
+std::vector<ListOption> ParseListMarkup(const std::wstring& markup);

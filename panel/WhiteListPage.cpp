@@ -17,45 +17,32 @@
 
 namespace {
 
-const char kListOpeningTag[] =
-    "<SELECT style='width:325; color:#2a5393; font-family:verdana; font-size=10;' "
-    "\t\t\t\t\t\t   id='selectWhiteList' size='9'>";
+const wchar_t kListOpeningTag[] =
+    L"<SELECT style='width:325; color:#2a5393; font-family:verdana; font-size=10;' "
+    L"\t\t\t\t\t\t   id='selectWhiteList' size='9'>";
 
-std::string ListMarkup(const std::vector<ListOption>& options)
+std::wstring ListMarkup(const std::vector<ListOption>& options)
 {
-    std::string markup = kListOpeningTag;
+    std::wstring markup = kListOpeningTag;
     for (const auto& option : options) {
-        markup += option.selected ? "<option selected>" : "<option>";
+        markup += option.selected ? L"<option selected>" : L"<option>";
         markup += EscapeMarkup(option.text);
-        markup += "</option>";
+        markup += L"</option>";
     }
-    return markup + "</select>";
+    return markup + L"</select>";
 }
 
 // What an administrator's policy adds to the list: shown under the list
 // box, outside it, so that Remove never reaches them and Save never writes
 // them into the user's file.
-std::string PolicyMarkup(const std::vector<std::string>& entries)
+std::wstring PolicyMarkup(const std::vector<std::string>& entries)
 {
     if (entries.empty())
-        return std::string();
-    std::string markup = "<br><font face='verdana' size='1' color='#2a5393'>Kept by your administrator: ";
+        return std::wstring();
+    std::wstring markup = L"<br><font face='verdana' size='1' color='#2a5393'>Kept by your administrator: ";
     for (std::size_t i = 0; i < entries.size(); ++i)
-        markup += (i ? ", " : "") + EscapeMarkup(entries[i]);
-    return markup + "</font>";
-}
-
-// Every entry of the file, as the guard reads it. Nothing when the file is
-// there but cannot be read; an empty list when there is no file yet.
-std::optional<std::vector<ListOption>> ReadWhiteListFile(const std::string& path)
-{
-    auto read = settings::ReadWhiteListFile(path);
-    if (read.status == settings::WhiteListRead::Unreadable)
-        return std::nullopt;
-    std::vector<ListOption> options;
-    for (auto& entry : read.entries)
-        options.push_back({std::move(entry), false});
-    return options;
+        markup += (i ? L", " : L"") + EscapeMarkup(ansi::ToWide(entries[i]));
+    return markup + L"</font>";
 }
 
 void TellUser(HWND window, const char* text)
@@ -83,35 +70,41 @@ std::string CWhiteListPage::WhiteListPath() { return FileBesideModule(nullptr, s
 void CWhiteListPage::WriteList(const std::vector<ListOption>& options)
 {
     if (auto cell = GetElement(L"select"))
-        cell->SetInnerHtml(ansi::ToWide(ListMarkup(options) + PolicyMarkup(settings::PolicyWhiteList())));
+        cell->SetInnerHtml(ListMarkup(options) + PolicyMarkup(settings::PolicyWhiteList()));
 }
 
-void CWhiteListPage::WriteUrlBox(const std::string& text)
+void CWhiteListPage::WriteUrlBox(const std::wstring& text)
 {
     if (auto cell = GetElement(L"idUrl"))
-        cell->SetInnerHtml(ansi::ToWide("<INPUT type='text' id='idUrlText' style='color:#2a5393; font-family:verdana; "
-                                "font-size=12;' value='" +
-                                EscapeMarkup(text) + "' size='47' name='Url'>"));
+        cell->SetInnerHtml(L"<INPUT type='text' id='idUrlText' style='color:#2a5393; font-family:verdana; "
+                           L"font-size=12;' value='" +
+                           EscapeMarkup(text) + L"' size='47' name='Url'>");
 }
 
-std::optional<std::string> CWhiteListPage::ReadListMarkup()
+std::optional<std::wstring> CWhiteListPage::ReadListMarkup()
 {
     auto list = GetElement(L"selectWhiteList");
     if (!list)
         return std::nullopt;
-    return WideToAnsi(list->GetInnerHtml());
+    return list->GetInnerHtml();
 }
 
 void CWhiteListPage::FillWhiteListPage()
 {
-    const auto options = ReadWhiteListFile(WhiteListPath());
+    const auto read = settings::ReadWhiteListFile(WhiteListPath());
     // Save replaces the file with the page's list: only a list read whole
-    // from the file may ever be written back.
-    whiteListRead_ = options.has_value();
-    if (options)
-        WriteList(*options);
-    WriteUrlBox(panel::LastVisitedDomain());  // this user's own, never another's
-    if (!options)
+    // from the file (or no file yet) may ever be written back, in the
+    // format it was read in.
+    whiteListRead_ = read.status == settings::WhiteListRead::Read || read.status == settings::WhiteListRead::Missing;
+    listFormat_ = read.format;
+    if (whiteListRead_) {
+        std::vector<ListOption> options;
+        for (const auto& entry : read.entries)
+            options.push_back({entry.text, false});
+        WriteList(options);
+    }
+    WriteUrlBox(ansi::ToWide(panel::LastVisitedDomain()));  // this user's own, never another's
+    if (!whiteListRead_)
         TellUser(Window(), "The white list file could not be read. The list is not shown, and Save List "
                                 "will not change the file.");
 }
@@ -119,8 +112,7 @@ void CWhiteListPage::FillWhiteListPage()
 HRESULT CWhiteListPage::OnClickAdd(IHtmlElement&)
 {
     auto urlBox = GetElement(L"idUrlText");
-    const auto typed = urlBox ? urlBox->GetAttribute(L"value") : std::nullopt;
-    const auto entry = typed ? WideToAnsi(*typed) : std::nullopt;
+    const auto entry = urlBox ? urlBox->GetAttribute(L"value") : std::nullopt;
     const auto markup = ReadListMarkup();
     if (!entry || entry->empty() || !markup)
         return S_OK;
@@ -145,7 +137,7 @@ HRESULT CWhiteListPage::OnClickRemove(IHtmlElement&)
     options.erase(std::remove_if(options.begin(), options.end(), [](const ListOption& o) { return o.selected; }),
                   options.end());
     WriteList(options);
-    WriteUrlBox("");
+    WriteUrlBox(L"");
     return S_OK;
 }
 
@@ -157,10 +149,12 @@ HRESULT CWhiteListPage::OnClickSave(IHtmlElement&)
                                 "unchanged.");
         return S_OK;
     }
-    std::vector<std::string> entries;
+    std::vector<std::wstring> entries;
     for (auto& option : ParseListMarkup(*markup))
         entries.push_back(std::move(option.text));
-    if (!settings::SaveWhiteListFile(WhiteListPath(), entries))
+    // Every entry as it stands: one the list's format cannot write keeps the
+    // whole list in UTF-16, which the guard reads too.
+    if (!settings::SaveWhiteListFile(WhiteListPath(), settings::EncodeWhiteList(entries, listFormat_)))
         TellUser(Window(), "The white list could not be saved. The file is unchanged.");
     return S_OK;
 }
@@ -177,6 +171,6 @@ HRESULT CWhiteListPage::OnSelectWhiteList(IHtmlElement&)
     // A click that selects nothing shows the first entry.
     if (selected == options.end())
         selected = options.begin();
-    WriteUrlBox(selected == options.end() ? std::string() : selected->text);
+    WriteUrlBox(selected == options.end() ? std::wstring() : selected->text);
     return S_OK;
 }

@@ -7,6 +7,7 @@
 
 #include "MarkupText.h"
 #include "Page.h"
+#include "WhiteListFile.h"
 
 class CWhiteListPage : public CPage {
 public:
@@ -26,9 +27,10 @@ public:
 
 private:
     // The list box's mark-up as ANSI text, or nothing when it cannot be had whole.
-    std::optional<std::string> ReadListMarkup();
+    std::optional<std::wstring> ReadListMarkup();
     void WriteList(const std::vector<ListOption>& options);
-    void WriteUrlBox(const std::string& text);
+    void WriteUrlBox(const std::wstring& text);
 
     bool whiteListRead_ = false;  // the page shows the file's list, read whole
+    settings::WhiteListFormat listFormat_ = settings::WhiteListFormat::Ansi;
 };

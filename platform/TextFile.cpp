@@ -1,37 +1,70 @@
 #include "TextFile.h"
 
-#include <windows.h>
-
-#include <algorithm>
-
+#include "AnsiText.h"
 #include "Handle.h"
 
 namespace {
 
-std::string CrLfToLf(const std::string& bytes)
+// The native open, in ntdll from Windows XP on and documented in the driver
+// kit: unlike CreateFile it can return at once where another process holds
+// an opportunistic lock on the file, instead of waiting for it to let go.
+struct IoStatus {
+    union {
+        LONG status;
+        void* pointer;
+    };
+    ULONG_PTR information;
+};
+struct UnicodeText {  // UNICODE_STRING
+    USHORT length;
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+struct ObjectAttributes {  // OBJECT_ATTRIBUTES
+    ULONG length;
+    HANDLE rootDirectory;
+    UnicodeText* objectName;
+    ULONG attributes;
+    void* securityDescriptor;
+    void* securityQualityOfService;
+};
+using CreateFileFn = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, ObjectAttributes*, IoStatus*, LARGE_INTEGER*, ULONG, ULONG,
+                                  ULONG, ULONG, void*, ULONG);
+using StatusToErrorFn = ULONG(NTAPI*)(LONG);
+const ULONG kCaseInsensitive = 0x40;       // OBJ_CASE_INSENSITIVE, as CreateFile opens
+const ULONG kFileOpen = 1;                 // FILE_OPEN: never create
+const ULONG kSynchronousIo = 0x20;         // FILE_SYNCHRONOUS_IO_NONALERT
+const ULONG kNonDirectoryFile = 0x40;      // FILE_NON_DIRECTORY_FILE
+const ULONG kCompleteIfOplocked = 0x100;   // FILE_COMPLETE_IF_OPLOCKED
+const LONG kOplockBreakInProgress = 0x108; // STATUS_OPLOCK_BREAK_IN_PROGRESS
+
+template <typename Fn>
+Fn NtdllCall(const char* name)
 {
-    std::string text;
-    text.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            continue;
-        text += bytes[i];
-    }
-    return text;
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(ntdll, name))) : nullptr;
 }
 
-// "X:\..." on a drive of this machine: no UNC or device name ("\\server\",
-// "\\.\", "\\?\"), no relative path, no mapped network drive.
-bool IsOnLocalDrive(const std::string& path)
+LONG NativeOpen(const std::wstring& ntPath, HANDLE* file)
 {
-    const char letter = static_cast<char>(path.empty() ? 0 : path[0] | 0x20);
-    const bool drivePath = path.size() >= 3 && letter >= 'a' && letter <= 'z' && path[1] == ':' &&
-                           (path[2] == '\\' || path[2] == '/');
-    if (!drivePath)
-        return false;
-    const char root[] = {path[0], ':', '\\', '\0'};
-    const UINT type = GetDriveTypeA(root);
-    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK || type == DRIVE_CDROM;
+    static const auto create = NtdllCall<CreateFileFn>("NtCreateFile");
+    const std::size_t bytes = ntPath.size() * sizeof(WCHAR);
+    if (!create || bytes > 0xFFFE)
+        return static_cast<LONG>(0xC0000001);  // STATUS_UNSUCCESSFUL
+    UnicodeText name{static_cast<USHORT>(bytes), static_cast<USHORT>(bytes), const_cast<PWSTR>(ntPath.data())};
+    ObjectAttributes attributes{sizeof attributes, nullptr, &name, kCaseInsensitive, nullptr, nullptr};
+    IoStatus io{};
+    // Others may read or replace the file meanwhile: the control panel saves
+    // it while browser windows read it.
+    return create(file, GENERIC_READ | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kFileOpen,
+                  kNonDirectoryFile | kSynchronousIo | kCompleteIfOplocked, nullptr, 0);
+}
+
+DWORD ErrorOf(LONG status)
+{
+    static const auto toError = NtdllCall<StatusToErrorFn>("RtlNtStatusToDosError");
+    return toError ? toError(status) : ERROR_GEN_FAILURE;
 }
 
 std::optional<std::string> Fail(DWORD error)
@@ -40,20 +73,62 @@ std::optional<std::string> Fail(DWORD error)
     return std::nullopt;
 }
 
+// The full path, "X:\..." on a drive of this machine, as the native open
+// names it: no UNC or device name ("\\server\", "\\.\", "\\?\"), no relative
+// path, no mapped network drive; "." and ".." resolved as CreateFile would.
+std::optional<std::wstring> LocalNtPath(const std::string& path)
+{
+    const char letter = static_cast<char>(path.empty() ? 0 : path[0] | 0x20);
+    if (path.size() < 3 || letter < 'a' || letter > 'z' || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
+        return std::nullopt;
+    const char root[] = {path[0], ':', '\\', '\0'};
+    const UINT type = GetDriveTypeA(root);
+    if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE && type != DRIVE_RAMDISK && type != DRIVE_CDROM)
+        return std::nullopt;
+    const std::wstring wide = ansi::ToWide(path);
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    }
+    if (length == 0 || length >= full.size())
+        return std::nullopt;
+    full.resize(length);
+    // "C:\x\CON" is the console's name, "\\.\CON".
+    if (full.size() < 3 || full[1] != L':' || full[2] != L'\\')
+        return std::nullopt;
+    return L"\\??\\" + full;
+}
+
 }  // namespace
+
+ReadOpenFn& ReadOpenHook()
+{
+    static ReadOpenFn open = &NativeOpen;
+    return open;
+}
+
+bool NotReadableNow(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == kErrorOplockBreakInProgress;
+}
 
 std::optional<std::string> ReadLocalTextFile(const std::string& path, std::size_t maxBytes)
 {
-    if (!IsOnLocalDrive(path))
+    const auto ntPath = LocalNtPath(path);
+    if (!ntPath)
         return Fail(ERROR_BAD_PATHNAME);
-    // Others may read or replace the file meanwhile: the control panel saves
-    // it while browser windows read it.
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return std::nullopt;
-    // "C:\x\CON" names the console, a pipe may be named like a file.
+    HANDLE opened = nullptr;
+    const LONG status = ReadOpenHook()(*ntPath, &opened);
+    if (status < 0)
+        return Fail(ErrorOf(status));
+    FileHandle file(opened);
+    // Another process holds an opportunistic lock: reading now would wait
+    // for it, and a browser window waits for nobody.
+    if (status == kOplockBreakInProgress)
+        return Fail(kErrorOplockBreakInProgress);
+    // A pipe may be named like a file.
     if (GetFileType(file.Get()) != FILE_TYPE_DISK)
         return Fail(ERROR_BAD_FILE_TYPE);
     LARGE_INTEGER size{};
@@ -66,20 +141,5 @@ std::optional<std::string> ReadLocalTextFile(const std::string& path, std::size_
     if (!bytes.empty() && !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
         return std::nullopt;
     bytes.resize(got);
-    return CrLfToLf(bytes);
-}
-
-std::vector<std::string> ListLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string line = text.substr(start, end - start);
-        std::string entry = line.substr(0, line.find('\0'));
-        if (!entry.empty())
-            lines.push_back(std::move(entry));
-        start = end + 1;
-    }
-    return lines;
+    return bytes;
 }

@@ -21,6 +21,7 @@
 #include "TempDir.h"
 #include "TextFile.h"
 #include "resource.h"
+#include "WhiteListFile.h"
 
 namespace {
 
@@ -480,8 +481,8 @@ protected:
     std::vector<std::string> Shown()
     {
         std::vector<std::string> texts;
-        for (const auto& option : ParseListMarkup(*WideToAnsi(Inner(L"selectWhiteList"))))
-            texts.push_back(option.text);
+        for (const auto& option : ParseListMarkup(Inner(L"selectWhiteList")))
+            texts.push_back(*WideToAnsi(option.text));
         return texts;
     }
     std::string UrlBox() { return *WideToAnsi(dialog_->GetElement(L"idUrlText")->GetAttribute(L"value").value()); }
@@ -881,6 +882,134 @@ TEST_F(WhiteListPageTest, TheGuardReadsBackExactlyWhatSaveWrote)
     CDomainTracker tracker;
     tracker.LoadWhiteList();
     EXPECT_EQ((Texts{"a # b", "x&y", "<tag>", "q'uote", "space selected here"}), tracker.WhiteListEntries());
+}
+
+// The bytes of a text in UTF-16 with its mark, either byte order.
+std::string Utf16(const std::wstring& text, bool bigEndian = false)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const wchar_t c : text) {
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+// Whatever an editor saved the list as, the page shows the entries the guard
+// uses, and opening the page and saving changes none of them; an entry the
+// list's format cannot write keeps the list in UTF-16. While an entry with
+// no ANSI form is listed, the guard removes nothing.
+TEST_F(WhiteListPageTest, EveryEncodingAndLineEndReadsTheSameAndSavesEveryEntry)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "rows written for code page 1252";
+    const struct {
+        const char* name;
+        std::string file;
+        const wchar_t* added;
+        std::vector<std::wstring> shown;
+        std::string saved;
+        Texts guard;  // as the guard matches them
+        bool cleans;
+    } rows[] = {
+        {"ANSI, CR LF", "a.example\r\nb.example\r\n", nullptr, {L"a.example", L"b.example"},
+         "a.example\r\nb.example\r\n", {"a.example", "b.example"}, true},
+        {"ANSI, LF and CR alone, no last break", "a\nb\rc\r\n\rd", nullptr, {L"a", L"b", L"c", L"d"},
+         "a\r\nb\r\nc\r\nd\r\n", {"a", "b", "c", "d"}, true},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" "caf\xC3\xA9.example\r\nb.example", nullptr,
+         {L"caf\xE9.example", L"b.example"}, "\xEF\xBB\xBF" "caf\xC3\xA9.example\r\nb.example\r\n",
+         {"caf\xE9.example", "b.example"}, true},
+        {"UTF-16LE, CR alone, an entry with no ANSI form", Utf16(L"a.example\r\x436.example\n"), nullptr,
+         {L"a.example", L"\x436.example"}, Utf16(L"a.example\r\n\x436.example\r\n"), {"a.example"}, false},
+        {"UTF-16BE", Utf16(L"caf\xE9.example\r\n", true), nullptr, {L"caf\xE9.example"},
+         Utf16(L"caf\xE9.example\r\n", true), {"caf\xE9.example"}, true},
+        {"ANSI, an entry added with no ANSI form", "a.example\r\n", L"\x436.example",
+         {L"a.example", L"\x436.example"}, Utf16(L"a.example\r\n\x436.example\r\n"), {"a.example"}, false},
+    };
+    SetDword(kRoot, kKey, "RemoveCookies", 1);
+    const auto guardReads = [&](const auto& row) {
+        CDomainTracker tracker;
+        tracker.LoadWhiteList();
+        EXPECT_EQ(row.guard, tracker.WhiteListEntries()) << row.name;
+        const DWORD before = GetDword(kRoot, kKey, "RemoveCookiesEntries", 0);
+        tracker.CheckUrl("http://www.other.example/");
+        tracker.RunCleaningPass();
+        EXPECT_EQ(row.cleans, GetDword(kRoot, kKey, "RemoveCookiesEntries", 0) != before) << row.name;
+    };
+    for (const auto& row : rows) {
+        WriteBytes(File(), row.file);
+        if (!row.added)
+            guardReads(row);
+        Run([&] {
+            Page().Click(L"WhiteList");
+            if (row.added) {
+                Page().Type(L"idUrlText", row.added);
+                Page().Click(L"btnAdd");
+            }
+            std::vector<std::wstring> shown;
+            for (const auto& option : ParseListMarkup(Inner(L"selectWhiteList")))
+                shown.push_back(option.text);
+            EXPECT_EQ(row.shown, shown) << row.name;
+            Page().Click(L"btnSave");
+        });
+        EXPECT_EQ(row.saved, ReadBytes(File())) << row.name;
+        guardReads(row);
+    }
+}
+
+// Records the calls that put a saved list in place; the first replacement
+// fails part-way, as the platform can.
+struct ReplaceCalls {
+    static inline std::string list, backup, atRetry;
+    static inline int replaces = 0, movesOver = 0;
+    static BOOL WINAPI Replace(LPCSTR replaced, LPCSTR replacement, LPCSTR backupName, DWORD flags, LPVOID x,
+                               LPVOID y)
+    {
+        backup = backupName ? backupName : "";
+        if (++replaces > 1) {
+            atRetry = ReadBytes(replaced);
+            return ReplaceFileA(replaced, replacement, backupName, flags, x, y);
+        }
+        // The platform's first step, then the failure that leaves the list at the backup name.
+        MoveFileExA(replaced, backupName, 0);
+        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+        return FALSE;
+    }
+    static BOOL WINAPI Move(LPCSTR from, LPCSTR to, DWORD flags)
+    {
+        if (lstrcmpiA(to, list.c_str()) == 0 && lstrcmpiA(from, backup.c_str()) != 0)
+            ++movesOver;
+        return MoveFileExA(from, to, flags);
+    }
+};
+
+// Wine keeps no file security, so what keeps the list's descriptor is seen
+// in the calls: Save replaces the list (the platform gives the new file the
+// list's descriptor) with a backup name and never moves a file over it, and
+// a replacement that fails after the list went to the backup name puts the
+// list back before anything else.
+TEST_F(WhiteListPageTest, SaveReplacesTheListWithABackupAndAFailurePartWayPutsItBack)
+{
+    ReplaceCalls::list = File();
+    const settings::WhiteListReplaceApi saved = settings::WhiteListReplace();
+    settings::WhiteListReplace() = {&ReplaceCalls::Replace, &ReplaceCalls::Move};
+    WriteBytes(File(), "old\r\n");
+    MessageBoxRecorder boxes;
+    Run([&] {
+        Page().Click(L"WhiteList");
+        Add("new");
+        Page().Click(L"btnSave");
+    });
+    settings::WhiteListReplace() = saved;
+    EXPECT_EQ(2, ReplaceCalls::replaces);
+    EXPECT_FALSE(ReplaceCalls::backup.empty()) << "replaced with a backup name";
+    EXPECT_EQ("old\r\n", ReplaceCalls::atRetry) << "the list was back, whole, before the next try";
+    EXPECT_EQ(0, ReplaceCalls::movesOver) << "no file moved over the list";
+    EXPECT_EQ("old\r\nnew\r\n", ReadBytes(File()));
+    EXPECT_EQ(0, boxes.shown) << boxes.text;
+    for (const auto& name : FilesIn(OwnFolder()))
+        EXPECT_TRUE(_strnicmp(name.c_str(), "nvx", 3) && _strnicmp(name.c_str(), "nvb", 3)) << name << " left behind";
 }
 
 // ---- Statistics ----------------------------------------------------------

@@ -30,7 +30,7 @@ std::vector<std::string> WhiteListEntries()
     std::string folder = settings::MachineText(settings::kAppPath).Read();
     if (folder.empty())
         return {};
-    return settings::ReadWhiteListFile(folder + "\\" + settings::kWhiteListFileName).entries;
+    return settings::ReadWhiteListFile(folder + "\\" + settings::kWhiteListFileName).AnsiEntries();
 }
 
 // A domain's traces: what the visits left at each point of their loads, and
