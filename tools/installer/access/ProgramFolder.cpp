@@ -280,8 +280,7 @@ std::wstring JudgementText(const FolderJudgement& judgement, const std::wstring&
     case FolderVerdict::OthersOwn:
         return L"Norvane cannot be installed in " + folder +
                L": its owner is an account other than SYSTEM or an administrator, and could change what every "
-               L"user's browser loads from it. Make Administrators its owner and run the setup again, or choose "
-               L"a folder that only administrators can change, such as one under Program Files.";
+               L"user's browser loads from it. Make Administrators its owner, then run the setup again." + elsewhere;
     case FolderVerdict::OthersMayWrite:
         return L"Norvane cannot be installed in " + folder +
                L": accounts other than administrators may add, delete, rename or re-permission files in it, and "
