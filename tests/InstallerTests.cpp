@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <sddl.h>
 
+#include <map>
 #include <vector>
 
 #include "GuardRegistrySandbox.h"
 #include "PanelProcess.h"
 #include "Process.h"
+#include "ProgramFolder.h"
 #include "TempDir.h"
+#include "UnixCommand.h"
 #include "UsersAccess.h"
 
 namespace {
@@ -147,6 +151,119 @@ TEST(UsersAccessTest, AListThatIsAnotherFilesSecondNameOrAFolderIsRefused)
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_FILE_TYPE),
               GrantUsersOnListFile(dir.File("WhiteList.txt"), kUsersFileRights));
     RemoveDirectoryA(dir.File("WhiteList.txt").c_str());
+}
+
+// The folder check through its seam, with descriptors written in SDDL as an
+// attacker or a careless administrator would leave them (Wine keeps none).
+TEST(ProgramFolderTest, OnlyAFolderAndPathThatOnlyAdministratorsCanChangeIsAccepted)
+{
+    const std::string kTrustedInstaller = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const std::string kRoot = "O:SYD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)(A;;0x4;;;AU)(A;OICIIO;SDGXGWGR;;;AU)";
+    const std::string kProgramFiles = "O:" + kTrustedInstaller + "D:P(A;;FA;;;" + kTrustedInstaller +
+                                      ")(A;OICIIO;GA;;;CO)(A;;0x1301bf;;;SY)(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)";
+    const std::string kOurs = std::string("O:BA") + "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+    const std::string kUser = "S-1-5-21-1-2-3-1001", kAdmin = "S-1-5-21-1-2-3-500";
+    const DWORD kLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    struct Name {
+        std::string sddl;  // "" : missing
+        DWORD attributes = FILE_ATTRIBUTE_DIRECTORY;
+    };
+    struct Row {
+        const char* what;
+        std::map<std::wstring, Name> path;  // C:\, C:\P, C:\P\N
+        FolderVerdict verdict;
+        std::wstring where;
+        bool asAdmin = false;  // the installing administrator is kAdmin
+    };
+    const Name missing{""};
+    const std::vector<Row> rows{
+        {"under Program Files", {{L"C:\\", {kRoot}}, {L"C:\\P", {kProgramFiles}}, {L"C:\\P\\N", {kOurs}}},
+         FolderVerdict::Accepted, L""},
+        {"made by the package", {{L"C:\\", {kRoot}}, {L"C:\\P", {kProgramFiles}}, {L"C:\\P\\N", missing}},
+         FolderVerdict::Accepted, L""},
+        {"as the package makes it", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {"O:BA" + std::string(
+             "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;S-1-15-2-1)")}}},
+         FolderVerdict::Accepted, L""},
+        {"inherit-only rights apply below", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
+                                             {L"C:\\P\\N", {"O:BAD:P(A;;FA;;;BA)(A;OICIIO;GA;;;BU)"}}},
+         FolderVerdict::Accepted, L""},
+        {"Users may write the folder", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
+                                        {L"C:\\P\\N", {"O:BAD:(A;;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}}},
+         FolderVerdict::OthersMayWrite, L"C:\\P\\N"},
+        {"no DACL", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {"O:BA"}}},
+         FolderVerdict::OthersMayWrite, L"C:\\P\\N"},
+        {"a standard user owns it and kept WRITE_DAC",
+         {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {"O:" + kUser + "D:P(A;;FA;;;BA)(A;;WD;;;" + kUser + ")"}}},
+         FolderVerdict::OthersOwn, L"C:\\P\\N"},
+        {"the installing administrator owns it",
+         {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {"O:" + kAdmin + "D:P(A;;FA;;;" + kAdmin + ")"}}},
+         FolderVerdict::Accepted, L"", true},
+        {"another administrator's own folder",
+         {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {"O:" + kAdmin + "D:P(A;;FA;;;" + kAdmin + ")"}}},
+         FolderVerdict::OthersOwn, L"C:\\P\\N"},
+        {"the folder above lets Users delete its entries",
+         {{L"C:\\", {kRoot}}, {L"C:\\P", {"O:BAD:(A;;FA;;;BA)(A;;0x1200e9;;;BU)"}}, {L"C:\\P\\N", {kOurs}}},
+         FolderVerdict::OthersMayMove, L"C:\\P"},
+        {"a folder above that Users may rename (made under C:\\)",
+         {{L"C:\\", {kRoot}}, {L"C:\\P", {"O:BAD:(A;;FA;;;BA)(A;ID;0x1301bf;;;AU)"}}, {L"C:\\P\\N", missing}},
+         FolderVerdict::OthersMayMove, L"C:\\P"},
+        {"a standard user owns a folder above",
+         {{L"C:\\", {kRoot}}, {L"C:\\P", {"O:" + kUser + "D:P(A;;FA;;;BA)"}}, {L"C:\\P\\N", {kOurs}}},
+         FolderVerdict::OthersMayMove, L"C:\\P"},
+        {"the folder is a link", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {kOurs, kLink}}},
+         FolderVerdict::Link, L"C:\\P\\N"},
+        {"a folder above is a link", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs, kLink}}, {L"C:\\P\\N", {kOurs}}},
+         FolderVerdict::Link, L"C:\\P"},
+        {"a file where the folder goes",
+         {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {kOurs, FILE_ATTRIBUTE_ARCHIVE}}},
+         FolderVerdict::NotAFolder, L"C:\\P\\N"},
+    };
+    PSID admin = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(kAdmin.c_str(), &admin));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::wstring> asked;
+        const FolderReader read = [&](const std::wstring& path) {
+            asked.push_back(path);
+            FolderFacts facts;
+            const Name& name = row.path.at(path);
+            facts.exists = !name.sddl.empty();
+            facts.attributes = facts.exists ? name.attributes : 0;
+            PSECURITY_DESCRIPTOR sd = nullptr;
+            if (facts.exists) {
+                EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(name.sddl.c_str(), SDDL_REVISION_1,
+                                                                                 &sd, nullptr)) << name.sddl;
+                const BYTE* bytes = static_cast<BYTE*>(sd);
+                facts.descriptor.assign(bytes, bytes + GetSecurityDescriptorLength(sd));
+                LocalFree(sd);
+            }
+            return facts;
+        };
+        const FolderJudgement judged = JudgeProgramFolder(L"C:\\P\\N", read, row.asAdmin ? admin : nullptr);
+        EXPECT_EQ(static_cast<int>(row.verdict), static_cast<int>(judged.verdict));
+        EXPECT_EQ(row.where, judged.where);
+        if (row.verdict != FolderVerdict::Accepted) {
+            EXPECT_NE(std::wstring::npos, JudgementText(judged, L"C:\\P\\N").find(L"Choose")) << "says what to do";
+        }
+    }
+    LocalFree(admin);
+    EXPECT_EQ(static_cast<int>(FolderVerdict::NotLocal),
+              static_cast<int>(JudgeProgramFolder(L"\\\\server\\share\\N", nullptr, nullptr).verdict));
+    EXPECT_EQ(static_cast<int>(FolderVerdict::NotAnsi),
+              static_cast<int>(JudgeProgramFolder(L"C:\\\x41d\x43e\x440", nullptr, nullptr).verdict));
+
+    // The descriptor a made folder gets keeps out what its parent would pass on.
+    PSECURITY_DESCRIPTOR made = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(kProgramFolderSddl, SDDL_REVISION_1, &made, nullptr));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(made, &control, &revision);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(made, &present, &dacl, &defaulted);
+    EXPECT_NE(0, control & SE_DACL_PROTECTED);
+    EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE), UsersRightsIn(dacl));
+    LocalFree(made);
 }
 
 TEST_F(InstallerTest, SilentInstallWritesTheProgramItsSettingsAndItsEntry)
@@ -339,6 +456,44 @@ TEST_F(InstallerTest, FolderTheCodePageCannotWriteIsRefused)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\Vexmoor.dll").c_str()));
     EXPECT_FALSE(KeyExists(kRoot, kUninstallKey));
     EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
+}
+
+// A link planted where the folder goes, or above it, as any account may
+// plant one in a folder it can write: the setup refuses it, says why, and
+// writes nothing where the link leads.
+TEST_F(InstallerTest, AFolderThatIsALinkOrLiesUnderOneIsRefused)
+{
+    const std::string elsewhere = Folder("Elsewhere");
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(PlantLink(Folder("Link"), elsewhere));
+    for (const std::string& target : {Folder("Link"), Folder("Link") + "\\Norvane"}) {
+        SCOPED_TRACE(target);
+        EXPECT_NE(0, Install(target));
+        EXPECT_TRUE(FilesIn(elsewhere).empty());
+        EXPECT_FALSE(FileExists(elsewhere + "\\Norvane"));
+        EXPECT_FALSE(KeyExists(kRoot, kUninstallKey));
+        EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
+        // The words the setup shows, from its helper.
+        const std::string message = dir_.File("message.txt");
+        EXPECT_EQ(1, RunProgram("\"" + BinaryFolder() + "\\SettingsAccess.exe\" --prepare-folder \"" + target +
+                                "\" \"" + message + "\""));
+        const std::string text = ReadBytes(message);
+        const std::wstring words(reinterpret_cast<const wchar_t*>(text.data()), text.size() / sizeof(wchar_t));
+        EXPECT_NE(std::wstring::npos, words.find(L"is a link")) << text;
+        DeleteFileA(message.c_str());
+    }
+
+    // An installation whose folder became a link uninstalls, by the
+    // registration's keys: nothing in the folder is loaded or run.
+    ASSERT_EQ(0, Install(Folder("A")));
+    ASSERT_TRUE(MoveFileA(Folder("A").c_str(), Folder("Real").c_str()));
+    ASSERT_TRUE(PlantLink(Folder("A"), Folder("Real")));
+    ASSERT_TRUE(Uninstall(Folder("A"), " /PURGE"));
+    EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
+    EXPECT_FALSE(KeyExists(kRoot, std::string(kBrowserHelperObjects) + "\\" + kGuardClsid));
+    EXPECT_FALSE(KeyExists(kRoot, Classes("Vexmoor.IEWebGuard.1")));
+    RemoveUnixTree(Folder("A"));
+    RemoveUnixTree(Folder("Link"));
 }
 
 TEST_F(InstallerTest, FailedRegistrationFailsTheInstallAndLeavesNothingRegistered)

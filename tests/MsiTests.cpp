@@ -14,6 +14,7 @@
 #include "Process.h"
 #include "RegistrySandbox.h"
 #include "TempDir.h"
+#include "UnixCommand.h"
 #include "UsersAccess.h"
 
 namespace {
@@ -202,6 +203,59 @@ TEST_F(MsiTest, TheSetupProgramAndThePackageEachRefuseWhenTheOtherIsInstalled)
     EXPECT_FALSE(KeyExists(kRoot, kSetupEntry)) << "the setup program installed nothing";
     EXPECT_EQ(folder + "\\Vexmoor.dll", GetStringIn(KEY_WOW64_32KEY, kRoot, Clsid() + "\\InprocServer32"));
     ASSERT_EQ(0, Msiexec("/x \"" + Package() + "\" PURGE=1"));
+}
+
+// msiexec started with a UTF-16 command line (a name the code page cannot
+// write passes as it is); its exit code.
+DWORD MsiexecW(const std::wstring& options)
+{
+    std::wstring line = L"msiexec.exe " + options + L" /qn";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, kWaitMs);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// Folders the package must refuse before it writes anything, each with the
+// words its log then holds: a link planted at the folder or above it, as an
+// account that can write the folder above may plant one, and a name the code
+// page cannot write.
+TEST_F(MsiTest, AFolderThatIsALinkOrLiesUnderOneOrHasNoAnsiNameIsRefusedInWords)
+{
+    TempDir dir;
+    const std::string elsewhere = dir.Path() + "\\Elsewhere";
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+    WriteBytes(elsewhere + "\\Mine.txt", "someone's");  // Wine's msiexec removes an empty folder it was given
+    ASSERT_TRUE(PlantLink(dir.Path() + "\\Link", elsewhere));
+    const struct {
+        std::wstring folder;
+        const char* words;
+    } rows[] = {
+        {Wide(dir.Path()) + L"\\Link", "is a link"},
+        {Wide(dir.Path()) + L"\\Link\\Norvane", "is a link"},
+        {Wide(dir.Path()) + L"\\\x41d\x43e\x440\x432\x430\x43d", "code page cannot write"},
+    };
+    const std::string log = dir.File("msi.log");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.words);
+        EXPECT_NE(0u, MsiexecW(L"/i \"" + Wide(Package()) + L"\" INSTALLDIR=\"" + row.folder + L"\\\" /l \"" +
+                               Wide(log) + L"\""));
+        EXPECT_TRUE(InstalledVersions().empty());
+        EXPECT_EQ(std::vector<std::string>{"Mine.txt"}, FilesIn(elsewhere)) << "nothing written where the link leads";
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((row.folder + L"\\Vexmoor.dll").c_str()));
+        EXPECT_NE(std::string::npos, ReadBytes(log).find(row.words)) << "the log says why";
+        DeleteFileA(log.c_str());
+    }
+    RemoveUnixTree(dir.Path() + "\\Link");
 }
 
 }  // namespace

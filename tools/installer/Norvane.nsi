@@ -69,6 +69,18 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 Norvane"
 !insertmacro MUI_LANGUAGE "English"
 
 Var OldDir  ; the folder of an installation found at start, or ""
+; 1 when the program folder passed the helper's check: only then does the
+; setup load or register anything from it (anyone who can write the folder
+; could have put their own guard there, to run as an administrator).
+Var FolderSafe
+
+; The helper, from the setup's own plug-ins folder (never the program
+; folder); its checks of the folder take the account running the setup as
+; a trusted owner.
+!macro UnpackHelper
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\SettingsAccess.exe" "${BINDIR}\SettingsAccess.exe"
+!macroend
 
 ; Asks a running control panel to exit, as its tray menu's Exit does, and
 ; waits (bounded) until its process has ended. Only a window whose process
@@ -177,6 +189,7 @@ Function ${PREFIX}Unregister64
   ${EndIf}
   StrCpy $0 1
   ${If} ${FileExists} "$INSTDIR\${GUARD64}"
+  ${AndIf} $FolderSafe == 1
     Push "/u "
     Call ${PREFIX}Register64
   ${EndIf}
@@ -194,11 +207,34 @@ FunctionEnd
 !insertmacro DefineUnregister64 ""
 !insertmacro DefineUnregister64 "un."
 
+; The 32-bit guard's registration, removed by its own unregistration in a
+; folder that passed the check, else by its keys: the guard in a folder
+; another account could write is never loaded.
+!macro DefineUnregister32 PREFIX
+Function ${PREFIX}Unregister32
+  ${If} $FolderSafe == 1
+    UnRegDLL "$INSTDIR\Vexmoor.dll"
+    Return
+  ${EndIf}
+  SetRegView 32
+  DeleteRegKey HKLM "Software\Classes\CLSID\${GUARD_CLSID}"
+  DeleteRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects\${GUARD_CLSID}"
+  DeleteRegKey HKLM "Software\Classes\Interface\{80CC88FE-2567-42ED-A3AE-E397D2A12C52}"
+  DeleteRegKey HKLM "Software\Classes\Interface\{267B1ED2-2C9E-4A3F-BE15-7AFC79403073}"
+  DeleteRegKey HKLM "Software\Classes\TypeLib\{5AB0D266-DD2B-4006-B9D6-A9145291BDD6}"
+  DeleteRegKey HKLM "Software\Classes\Vexmoor.IEWebGuard.1"
+  DeleteRegKey HKLM "Software\Classes\Vexmoor.IEWebGuard"
+  SetRegView default
+FunctionEnd
+!macroend
+!insertmacro DefineUnregister32 ""
+!insertmacro DefineUnregister32 "un."
+
 ; Undoes what this run registered, then fails: never a guard left registered
 ; by an installation that reports failure and has no uninstaller.
 !macro FailRegistered TEXT
   Call Unregister64
-  UnRegDLL "$INSTDIR\Vexmoor.dll"
+  Call Unregister32
   !insertmacro Fail "${TEXT}"
 !macroend
 
@@ -240,6 +276,26 @@ Section "Norvane"
   ${OrIf} $1 != 0
     !insertmacro Fail "Norvane cannot be installed in $INSTDIR: its name has characters that this system's code page cannot write. Choose another folder."
   ${EndIf}
+
+  ; The folder is checked before anything is written to it; what is
+  ; missing of it is made with a descriptor of its own. "\." keeps the
+  ; closing quote from being taken as escaped.
+  !insertmacro UnpackHelper
+  ExecWait '"$PLUGINSDIR\SettingsAccess.exe" --prepare-folder "$INSTDIR\." "$PLUGINSDIR\folder.txt"' $0
+  ${If} $0 != 0
+    StrCpy $2 ""
+    ClearErrors
+    FileOpen $1 "$PLUGINSDIR\folder.txt" r
+    ${IfNot} ${Errors}
+      FileReadUTF16LE $1 $2
+      FileClose $1
+    ${EndIf}
+    ${If} $2 == ""
+      StrCpy $2 "Norvane cannot be installed in $INSTDIR: the folder could not be checked or made (error $0)."
+    ${EndIf}
+    !insertmacro Fail "$2"
+  ${EndIf}
+  StrCpy $FolderSafe 1
 
   Call StopPanel
   ${If} $0 != 1
@@ -304,8 +360,6 @@ Section "Norvane"
   ${EndIf}
 
   ; Standard users may set the switches and edit the white list.
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\SettingsAccess.exe" "${BINDIR}\SettingsAccess.exe"
   ExecWait '"$PLUGINSDIR\SettingsAccess.exe" "$INSTDIR"' $0
   ${If} $0 != 0
     StrCpy $2 $0
@@ -349,8 +403,18 @@ Section "Uninstall"
     MessageBox MB_OK|MB_ICONEXCLAMATION "The Norvane control panel did not exit. Close it; what is left of Norvane is removed when Windows starts next." /SD IDOK
   ${EndIf}
 
+  ; A folder that fails the check is still uninstalled, but nothing in it is
+  ; loaded or run: the registration goes by its keys.
+  !insertmacro UnpackHelper
+  ExecWait '"$PLUGINSDIR\SettingsAccess.exe" --check-folder "$INSTDIR\."' $0
+  StrCpy $FolderSafe 0
+  ${If} $0 == 0
+    StrCpy $FolderSafe 1
+  ${Else}
+    DetailPrint "$INSTDIR is not a folder only administrators can change: nothing in it is run."
+  ${EndIf}
   Call un.Unregister64
-  UnRegDLL "$INSTDIR\Vexmoor.dll"
+  Call un.Unregister32
   Delete /REBOOTOK "$INSTDIR\Norvane.exe"
   Delete /REBOOTOK "$INSTDIR\Vexmoor.dll"
   Delete /REBOOTOK "$INSTDIR\${GUARD64}"

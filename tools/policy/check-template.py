@@ -54,6 +54,15 @@ def main(root):
         for text in policy.iter(NS + "text"):
             if text.get("key") != run_key:
                 faults.append(f"{name}: its command is not stored where Windows runs it at log-on")
+    # A default command would name one program folder, which is wrong on
+    # every computer of the other kind; the explanation names both.
+    for box in adml.iter(NS + "textBox"):
+        if box.find(NS + "defaultValue") is not None:
+            faults.append(f"{box.get('refId')}: a default command, right on one kind of Windows only")
+    explained = {s.get("id"): s.text or "" for s in adml.iter(NS + "string")}.get("RunAtStartUp_Help", "")
+    for folder in ("Program Files (x86)\\Norvane", "Program Files\\Norvane"):
+        if folder not in explained:
+            faults.append(f"RunAtStartUp_Help does not name {folder}")
     for missing in sorted((read_as_policy | {"list"}) - seen):
         faults.append(f"no policy sets {missing}")
     for fault in faults:

@@ -1,4 +1,5 @@
-// Run by the installers (elevated) once Norvane's files and settings are in place:
+// Run by the installers (elevated, or as SYSTEM) from their own files, never
+// from the program folder:
 //   SettingsAccess.exe FOLDER              gives the local Users group the rights of
 //                                          UsersAccess.h on HKLM\Software\Norvane and
 //                                          on FOLDER\WhiteList.txt
@@ -9,16 +10,28 @@
 //                                          (an uninstall asked to take them)
 //   SettingsAccess.exe --remove-startup FOLDER
 //                                          removes the machine's start-up value (an uninstall)
-// Exit code 0 when done; otherwise the platform's error, which fails the
-// installation.
+//   SettingsAccess.exe --prepare-folder FOLDER MESSAGE
+//                                          checks the program folder (ProgramFolder.h) and
+//                                          makes what is missing of it; when refused, writes
+//                                          why to the file MESSAGE (UTF-16) and exits 1
+//   SettingsAccess.exe --check-folder FOLDER
+//                                          only checks it: exit 0 when it passes, 1 when not
+// Otherwise exit code 0 when done, else the platform's error, which fails the
+// installation. A program with no window: it runs as SYSTEM, whose console
+// would open on the desktop of whoever is logged on.
 #include <windows.h>
+#include <shellapi.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "Handle.h"
+#include "ProgramFolder.h"
 #include "UsersAccess.h"
 
 namespace {
+
+const int kRefused = 1;
 
 // A file system without security (FAT) lets every user write anyway.
 bool KeepsPermissions(const std::string& folder)
@@ -31,39 +44,97 @@ bool KeepsPermissions(const std::string& folder)
     return (flags & FS_PERSISTENT_ACLS) != 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+std::vector<std::wstring> Arguments()
 {
-    const std::string mode = argc == 3 ? argv[1] : "";
-    if (argc < 2 || argc > 3 ||
-        (argc == 3 && mode != "--make-list" && mode != "--purge" && mode != "--remove-startup")) {
-        std::fprintf(stderr, "usage: SettingsAccess.exe [--make-list | --purge | --remove-startup] FOLDER\n");
-        return ERROR_BAD_ARGUMENTS;
-    }
-    const std::string folder = argv[argc - 1];
-    if (mode == "--purge")
-        return static_cast<int>(RemoveSettingsAndList(folder));
-    if (mode == "--remove-startup")
-        return static_cast<int>(RemoveStartUpValues());
-    if (mode == "--make-list") {
+    int count = 0;
+    LPWSTR* given = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    for (int i = 1; given && i < count; ++i)
+        arguments.emplace_back(given[i]);
+    LocalFree(given);
+    return arguments;
+}
+
+// The folder in the code page's text, exactly; "" when it has no such form.
+std::string AnsiName(const std::wstring& folder)
+{
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, nullptr, 0, nullptr,
+                                         GetACP() == CP_UTF8 ? nullptr : &usedDefault);
+    std::string text(size > 0 ? size : 1, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, &text[0], size, nullptr, nullptr);
+    text.resize(size > 0 ? size - 1 : 0);
+    return usedDefault ? "" : text;
+}
+
+DWORD WriteMessage(const std::wstring& file, const std::wstring& text)
+{
+    const FileHandle out(
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!out || !WriteFile(out.Get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr))
+        return GetLastError();
+    return ERROR_SUCCESS;
+}
+
+int PrepareFolder(const std::wstring& folder, const std::wstring& messageFile)
+{
+    const std::vector<BYTE> account = ProcessAccountSid();
+    const FolderJudgement judged = PrepareProgramFolder(folder, account.empty() ? nullptr : PSID(account.data()));
+    if (judged.verdict == FolderVerdict::Accepted)
+        return 0;
+    const DWORD written = WriteMessage(messageFile, JudgementText(judged, NormalFolderPath(folder)));
+    return written == ERROR_SUCCESS ? kRefused : static_cast<int>(written);
+}
+
+bool FolderPasses(const std::wstring& folder)
+{
+    const std::vector<BYTE> account = ProcessAccountSid();
+    return JudgeProgramFolder(NormalFolderPath(folder), ReadFolderFacts,
+                              account.empty() ? nullptr : PSID(account.data()))
+               .verdict == FolderVerdict::Accepted;
+}
+
+// Opens the settings and the list to users, in a folder that passes.
+int OpenToUsers(const std::wstring& wideFolder, const std::string& folder, bool makeList)
+{
+    if (!FolderPasses(wideFolder))
+        return ERROR_ACCESS_DENIED;
+    if (makeList) {
         const DWORD made = MakeListWhereNone(folder);
-        if (made != ERROR_SUCCESS) {
-            std::fprintf(stderr, "The white list could not be made (error %lu).\n", made);
+        if (made != ERROR_SUCCESS)
             return static_cast<int>(made);
-        }
     }
     DWORD error = GrantUsers(kSettingsKeyObject, SE_REGISTRY_KEY, kUsersKeyRights, CONTAINER_INHERIT_ACE);
-    if (error != ERROR_SUCCESS) {
-        std::fprintf(stderr, "The settings key could not be opened to users (error %lu).\n", error);
-        return static_cast<int>(error);
-    }
-    if (KeepsPermissions(folder)) {
+    if (error == ERROR_SUCCESS && KeepsPermissions(folder))
         error = GrantUsersOnListFile(folder + "\\WhiteList.txt", kUsersFileRights);
-        if (error != ERROR_SUCCESS) {
-            std::fprintf(stderr, "The white list could not be opened to users (error %lu).\n", error);
-            return static_cast<int>(error);
-        }
+    return static_cast<int>(error);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    const std::vector<std::wstring> arguments = Arguments();
+    const std::wstring mode = arguments.size() >= 2 ? arguments[0] : L"";
+    if (mode == L"--prepare-folder" && arguments.size() == 3)
+        return PrepareFolder(arguments[1], arguments[2]);
+    if (mode == L"--check-folder" && arguments.size() == 2)
+        return FolderPasses(arguments[1]) ? 0 : kRefused;
+    const bool known = arguments.size() == 1 || (arguments.size() == 2 && (mode == L"--make-list" || mode == L"--purge" ||
+                                                                        mode == L"--remove-startup"));
+    if (!known)
+        return ERROR_BAD_ARGUMENTS;
+    const std::wstring wideFolder = NormalFolderPath(arguments.back());
+    const std::string folder = AnsiName(wideFolder);
+    if (mode == L"--remove-startup")
+        return static_cast<int>(RemoveStartUpValues());
+    if (folder.empty())
+        return ERROR_NO_UNICODE_TRANSLATION;
+    if (mode == L"--purge") {
+        // The list only where its name leads where it says: through a link
+        // it would be another folder's file.
+        return static_cast<int>(RemoveSettingsAndList(folder, !PathHasLink(wideFolder, ReadFolderFacts)));
     }
-    return 0;
+    return OpenToUsers(wideFolder, folder, mode == L"--make-list");
 }

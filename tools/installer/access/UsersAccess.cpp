@@ -184,12 +184,12 @@ DWORD MakeListWhereNone(const std::string& folder)
     return ERROR_SUCCESS;
 }
 
-DWORD RemoveSettingsAndList(const std::string& folder)
+DWORD RemoveSettingsAndList(const std::string& folder, bool listReachable)
 {
     // The list first: a list in use stops the removal before the settings
     // go, so a failed removal never leaves a list without its settings.
     // The file itself: a link planted there goes, never what it names.
-    if (!DeleteFileA((folder + kListName).c_str()) && !Gone(GetLastError()))
+    if (listReachable && !DeleteFileA((folder + kListName).c_str()) && !Gone(GetLastError()))
         return GetLastError();
     HKEY software = nullptr;
     DWORD error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, &software);
@@ -197,7 +197,8 @@ DWORD RemoveSettingsAndList(const std::string& folder)
         error = DeleteTree(software, "Norvane");
         RegCloseKey(software);
     }
-    RemoveDirectoryA(folder.c_str());
+    if (listReachable)
+        RemoveDirectoryA(folder.c_str());
     return Gone(error) ? ERROR_SUCCESS : error;
 }
 

@@ -58,8 +58,10 @@ DWORD MakeListWhereNone(const std::string& folder);
 
 // Removes FOLDER\WhiteList.txt, then the settings key (the 32-bit view's,
 // with what is under it), then the folder if that left it empty; what is
-// already gone counts as removed. ERROR_SUCCESS or the first error.
-DWORD RemoveSettingsAndList(const std::string& folder);
+// already gone counts as removed. The list and the folder only when
+// listReachable (no link on the way: what it leads to is not ours).
+// ERROR_SUCCESS or the first error.
+DWORD RemoveSettingsAndList(const std::string& folder, bool listReachable);
 
 // Removes the start-up value the panel wrote under the machine's Run key.
 // The users' own Run keys are theirs: an uninstall run by the system cannot
