@@ -164,9 +164,24 @@ TEST(ProgramFolderTest, OnlyAFolderAndPathThatOnlyAdministratorsCanChangeIsAccep
     const std::string kOurs = std::string("O:BA") + "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
     const std::string kUser = "S-1-5-21-1-2-3-1001", kAdmin = "S-1-5-21-1-2-3-500";
     const DWORD kLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    // The platforms' own C:\ and C:\Program Files, as each version sets them up.
+    const std::string kTi = kTrustedInstaller, kApps = "S-1-15-2-1", kRestrictedApps = "S-1-15-2-2";
+    const std::string kRoot10 = "O:" + kTi + "D:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+                                "(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)";
+    const std::string kProgramFiles7 = "O:" + kTi + "D:PAI(A;;FA;;;" + kTi + ")(A;CIIO;GA;;;" + kTi +
+                                       ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
+                                       "(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)";
+    const std::string kProgramFiles10 = kProgramFiles7 + "(A;;0x1200a9;;;" + kApps + ")(A;OICIIO;GXGR;;;" + kApps +
+                                        ")(A;;0x1200a9;;;" + kRestrictedApps + ")(A;OICIIO;GXGR;;;" +
+                                        kRestrictedApps + ")";
+    const std::string kRootXp = "O:BAD:(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;WD)(A;OICI;FA;;;SY)"
+                                "(A;OICI;0x1200a9;;;BU)(A;CI;0x4;;;BU)(A;CIIO;0x2;;;BU)";
+    const std::string kProgramFilesXp = "O:BAD:(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;0x1301bf;;;S-1-5-32-547)"
+                                        "(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
     struct Name {
         std::string sddl;  // "" : missing
         DWORD attributes = FILE_ATTRIBUTE_DIRECTORY;
+        BYTE lastAceType = 0;  // its last entry made of this type (Wine reads no other in SDDL); 0: as written
     };
     struct Row {
         const char* what;
@@ -174,6 +189,7 @@ TEST(ProgramFolderTest, OnlyAFolderAndPathThatOnlyAdministratorsCanChangeIsAccep
         FolderVerdict verdict;
         std::wstring where;
         bool asAdmin = false;  // the installing administrator is kAdmin
+        bool beforeVista = false;
     };
     const Name missing{""};
     const std::vector<Row> rows{
@@ -184,9 +200,30 @@ TEST(ProgramFolderTest, OnlyAFolderAndPathThatOnlyAdministratorsCanChangeIsAccep
         {"as the package makes it", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}}, {L"C:\\P\\N", {"O:BA" + std::string(
              "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;S-1-15-2-1)")}}},
          FolderVerdict::Accepted, L""},
-        {"inherit-only rights apply below", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
+        {"what is made in it inherits Users' full control", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
                                              {L"C:\\P\\N", {"O:BAD:P(A;;FA;;;BA)(A;OICIIO;GA;;;BU)"}}},
+         FolderVerdict::OthersMayWrite, L"C:\\P\\N"},
+        {"files made in it inherit Users' full control", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
+                                             {L"C:\\P\\N", {"O:BAD:P(A;;FA;;;BA)(A;OIIO;FA;;;BU)"}}},
+         FolderVerdict::OthersMayWrite, L"C:\\P\\N"},
+        {"folders made in it inherit a generic write", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
+                                             {L"C:\\P\\N", {"O:BAD:P(A;;FA;;;BA)(A;CIIO;GW;;;WD)"}}},
+         FolderVerdict::OthersMayWrite, L"C:\\P\\N"},
+        {"Windows 7's own", {{L"C:\\", {kRoot}}, {L"C:\\P", {kProgramFiles7}}, {L"C:\\P\\N", {kProgramFiles7}}},
          FolderVerdict::Accepted, L""},
+        {"Windows 10's own", {{L"C:\\", {kRoot10}}, {L"C:\\P", {kProgramFiles10}}, {L"C:\\P\\N", {kProgramFiles10}}},
+         FolderVerdict::Accepted, L""},
+        {"Windows XP's own", {{L"C:\\", {kRootXp}}, {L"C:\\P", {kProgramFilesXp}}, {L"C:\\P\\N", {kProgramFilesXp}}},
+         FolderVerdict::Accepted, L"", false, true},
+        {"XP's Power Users grant, after XP", {{L"C:\\", {kRootXp}}, {L"C:\\P", {kProgramFilesXp}}, {L"C:\\P\\N", missing}},
+         FolderVerdict::OthersMayMove, L"C:\\P"},
+        {"a conditional entry", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
+                                 {L"C:\\P\\N", {"O:BAD:P(A;;FA;;;BA)(A;;FA;;;WD)", FILE_ATTRIBUTE_DIRECTORY,
+                                                 ACCESS_ALLOWED_CALLBACK_ACE_TYPE}}},
+         FolderVerdict::UnjudgedEntry, L"C:\\P\\N"},
+        {"an object entry above", {{L"C:\\", {kRoot}}, {L"C:\\P", {"O:BAD:P(A;;FA;;;BA)(A;;FA;;;WD)",
+                                   FILE_ATTRIBUTE_DIRECTORY, ACCESS_ALLOWED_OBJECT_ACE_TYPE}}, {L"C:\\P\\N", {kOurs}}},
+         FolderVerdict::UnjudgedEntry, L"C:\\P"},
         {"Users may write the folder", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
                                         {L"C:\\P\\N", {"O:BAD:(A;;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}}},
          FolderVerdict::OthersMayWrite, L"C:\\P\\N"},
@@ -236,10 +273,17 @@ TEST(ProgramFolderTest, OnlyAFolderAndPathThatOnlyAdministratorsCanChangeIsAccep
                 const BYTE* bytes = static_cast<BYTE*>(sd);
                 facts.descriptor.assign(bytes, bytes + GetSecurityDescriptorLength(sd));
                 LocalFree(sd);
+                BOOL present = FALSE, defaulted = FALSE;
+                PACL dacl = nullptr;
+                void* ace = nullptr;
+                if (name.lastAceType && GetSecurityDescriptorDacl(facts.descriptor.data(), &present, &dacl, &defaulted) && dacl &&
+                    GetAce(dacl, dacl->AceCount - 1, &ace))
+                    static_cast<ACE_HEADER*>(ace)->AceType = name.lastAceType;
             }
             return facts;
         };
-        const FolderJudgement judged = JudgeProgramFolder(L"C:\\P\\N", read, row.asAdmin ? admin : nullptr);
+        const FolderJudgement judged =
+            JudgeProgramFolder(L"C:\\P\\N", read, row.asAdmin ? admin : nullptr, row.beforeVista);
         EXPECT_EQ(static_cast<int>(row.verdict), static_cast<int>(judged.verdict));
         EXPECT_EQ(row.where, judged.where);
         if (row.verdict != FolderVerdict::Accepted) {

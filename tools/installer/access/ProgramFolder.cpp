@@ -16,6 +16,10 @@ namespace {
 const ACCESS_MASK kRepermission = WRITE_DAC | WRITE_OWNER;
 const ACCESS_MASK kChangeEntries = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | kRepermission | DELETE;
 const ACCESS_MASK kMoveBelow = FILE_DELETE_CHILD | kRepermission;
+// What an inheritable entry lets another account do to the files the
+// installer then writes into the folder.
+const ACCESS_MASK kChangeMadeEntries =
+    FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | FILE_DELETE_CHILD | kRepermission;
 
 struct LocalFreer {
     void operator()(void* memory) const { LocalFree(memory); }
@@ -28,50 +32,77 @@ LocalSid SidFromText(const wchar_t* text)
     return LocalSid(ConvertStringSidToSidW(text, &sid) ? sid : nullptr);
 }
 
-// SYSTEM, TrustedInstaller, Administrators, and the installing account.
-bool IsTrusted(PSID sid, PSID installer)
+bool SameSid(PSID sid, const LocalSid& known) { return known && EqualSid(sid, known.get()); }
+
+// The accounts that may change the folder: SYSTEM, TrustedInstaller,
+// Administrators, the installing account, and before Windows Vista Power
+// Users (who can make themselves administrators there).
+struct Trust {
+    PSID installer;
+    bool powerUsers;
+};
+
+bool IsTrusted(PSID sid, const Trust& trust)
 {
     static const LocalSid kSystem = SidFromText(L"S-1-5-18");
     static const LocalSid kAdministrators = SidFromText(L"S-1-5-32-544");
+    static const LocalSid kPowerUsers = SidFromText(L"S-1-5-32-547");
     static const LocalSid kTrustedInstaller =
         SidFromText(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
     if (!sid || !IsValidSid(sid))
         return false;
-    for (PSID trusted : {kSystem.get(), kAdministrators.get(), kTrustedInstaller.get(), installer})
-        if (trusted && EqualSid(sid, trusted))
-            return true;
-    return false;
+    return SameSid(sid, kSystem) || SameSid(sid, kAdministrators) || SameSid(sid, kTrustedInstaller) ||
+           (trust.powerUsers && SameSid(sid, kPowerUsers)) || (trust.installer && EqualSid(sid, trust.installer));
 }
 
-// The rights the DACL's allowing entries give accounts we do not trust, on
-// the object itself (inherit-only entries apply to what is made below it).
-// Denying entries are passed over: a folder is never taken as safer than
-// its allowing entries make it.
-ACCESS_MASK OthersRights(PSECURITY_DESCRIPTOR descriptor, PSID installer)
+// CREATOR OWNER in an inheritable entry stands for whoever makes an entry
+// below, and only trusted accounts can once the folder passes.
+bool IsCreatorOwner(PSID sid)
 {
+    static const LocalSid kCreatorOwner = SidFromText(L"S-1-3-0");
+    return SameSid(sid, kCreatorOwner);
+}
+
+// What the DACL's allowing entries give accounts we do not trust. Denying
+// entries are passed over: a folder is never taken as safer than its
+// allowing entries make it.
+struct OthersAccess {
+    ACCESS_MASK onFolder = 0;  // by the entries that apply to the folder itself
+    ACCESS_MASK onMade = 0;    // by the inheritable ones, on what is made in it
+    bool unjudged = false;     // an entry that is neither a plain allow nor deny
+};
+
+OthersAccess OthersRights(PSECURITY_DESCRIPTOR descriptor, const Trust& trust)
+{
+    OthersAccess everything{~0u, ~0u, false};
     BOOL present = FALSE, defaulted = FALSE;
     PACL dacl = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
-        return ~0u;
-    if (!present || !dacl)
-        return ~0u;  // no DACL: everyone may do everything
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl)
+        return everything;  // no DACL: everyone may do everything
     GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
-    ACCESS_MASK rights = 0;
+    OthersAccess others;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         void* ace = nullptr;
         if (!GetAce(dacl, i, &ace))
-            return ~0u;
+            return everything;
         const auto* header = static_cast<ACE_HEADER*>(ace);
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+        // A conditional or object entry may allow anyone: none is judged.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE)
+            others.unjudged = true;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
             continue;
         const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        if (IsTrusted(const_cast<DWORD*>(&allowed->SidStart), installer))
+        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if (IsTrusted(sid, trust))
             continue;
         ACCESS_MASK mask = allowed->Mask;
         MapGenericMask(&mask, &mapping);
-        rights |= mask;
+        if (!(header->AceFlags & INHERIT_ONLY_ACE))
+            others.onFolder |= mask;
+        if ((header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) && !IsCreatorOwner(sid))
+            others.onMade |= mask;
     }
-    return rights;
+    return others;
 }
 
 PSID OwnerOf(PSECURITY_DESCRIPTOR descriptor)
@@ -112,7 +143,7 @@ FolderJudgement Refused(FolderVerdict verdict, const std::wstring& where, DWORD 
 
 // One name of the path: the folder itself (last) or one above it.
 FolderJudgement JudgeOne(const std::wstring& path, const FolderFacts& facts, bool isRoot, bool isFolder,
-                         PSID installer)
+                         const Trust& trust)
 {
     if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return Refused(FolderVerdict::Link, path);
@@ -121,14 +152,16 @@ FolderJudgement JudgeOne(const std::wstring& path, const FolderFacts& facts, boo
     if (facts.descriptor.empty())
         return Refused(FolderVerdict::Unreadable, path, facts.error);
     const auto descriptor = const_cast<BYTE*>(facts.descriptor.data());
-    const ACCESS_MASK others = OthersRights(descriptor, installer);
-    if (!IsTrusted(OwnerOf(descriptor), installer))
+    const OthersAccess others = OthersRights(descriptor, trust);
+    if (others.unjudged)
+        return Refused(FolderVerdict::UnjudgedEntry, path);
+    if (!IsTrusted(OwnerOf(descriptor), trust))
         return Refused(isFolder ? FolderVerdict::OthersOwn : FolderVerdict::OthersMayMove, path);
-    if (isFolder && (others & kChangeEntries))
+    if (isFolder && ((others.onFolder & kChangeEntries) || (others.onMade & kChangeMadeEntries)))
         return Refused(FolderVerdict::OthersMayWrite, path);
     // Deleting or renaming a folder takes DELETE on it, or the right to
     // delete children in the folder above (checked on that one).
-    if ((others & kMoveBelow) || (!isRoot && (others & DELETE)))
+    if ((others.onFolder & kMoveBelow) || (!isRoot && (others.onFolder & DELETE)))
         return Refused(FolderVerdict::OthersMayMove, path);
     return {};
 }
@@ -184,8 +217,17 @@ FolderFacts ReadFolderFacts(const std::wstring& path)
     return facts;
 }
 
-FolderJudgement JudgeProgramFolder(const std::wstring& folder, const FolderReader& read, PSID installer)
+bool PowerUsersAreAdministrators()
 {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExW(&version) && version.dwMajorVersion < 6;
+}
+
+FolderJudgement JudgeProgramFolder(const std::wstring& folder, const FolderReader& read, PSID installer,
+                                   bool powerUsersAreAdministrators)
+{
+    const Trust trust{installer, powerUsersAreAdministrators};
     if (!NameFitsCodePage(folder))
         return Refused(FolderVerdict::NotAnsi, folder);
     const std::vector<std::wstring> path = PathFromRoot(folder);
@@ -198,7 +240,7 @@ FolderJudgement JudgeProgramFolder(const std::wstring& folder, const FolderReade
                            facts.error == ERROR_PATH_NOT_FOUND
                        ? FolderJudgement{}  // what is below is made by the package
                        : Refused(FolderVerdict::Unreadable, path[i], facts.error);
-        const FolderJudgement judged = JudgeOne(path[i], facts, i == 0, i + 1 == path.size(), installer);
+        const FolderJudgement judged = JudgeOne(path[i], facts, i == 0, i + 1 == path.size(), trust);
         if (judged.verdict != FolderVerdict::Accepted)
             return judged;
     }
@@ -278,13 +320,20 @@ std::wstring JudgementText(const FolderJudgement& judgement, const std::wstring&
         return L"Norvane cannot be installed in " + folder + L": the permissions of " + where +
                L" cannot be read or set (error " + std::to_wstring(judgement.error) + L")." + elsewhere;
     case FolderVerdict::OthersOwn:
+        // The Windows Installer package checks as SYSTEM: there an
+        // administrator's own account counts as another owner too.
         return L"Norvane cannot be installed in " + folder +
-               L": its owner is an account other than SYSTEM or an administrator, and could change what every "
-               L"user's browser loads from it. Make Administrators its owner, then run the setup again." + elsewhere;
+               L": its owner is not SYSTEM, TrustedInstaller or the Administrators group, and its owner could "
+               L"change what every user's browser loads from it. Make the Administrators group its owner "
+               L"(Properties, Security, Advanced, Owner), then run the setup again." + elsewhere;
     case FolderVerdict::OthersMayWrite:
         return L"Norvane cannot be installed in " + folder +
-               L": accounts other than administrators may add, delete, rename or re-permission files in it, and "
-               L"every user's browser loads Norvane from it." + elsewhere;
+               L": accounts other than administrators may add, delete, rename or re-permission files in it, or "
+               L"would be given the right to change the files put in it, and every user's browser loads Norvane "
+               L"from it." + elsewhere;
+    case FolderVerdict::UnjudgedEntry:
+        return L"Norvane cannot be installed in " + folder + L": the permissions of " + where +
+               L" hold a conditional or object entry, whose rights the setup cannot judge." + elsewhere;
     case FolderVerdict::OthersMayMove:
         return L"Norvane cannot be installed in " + folder + L": accounts other than administrators may rename, "
                L"delete or re-permission " + where +

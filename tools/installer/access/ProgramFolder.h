@@ -3,8 +3,11 @@
 // the guard from it and the installers run what they put there, so only
 // administrators may change what it holds or where its path leads:
 //   - the folder's owner is SYSTEM, TrustedInstaller, Administrators or the
-//     account that runs the installation (an administrator);
-//   - only those may add, delete, rename or re-permission entries in it;
+//     account that runs the installation (an administrator); before Windows
+//     Vista also Power Users, who can make themselves administrators there;
+//   - only those may add, delete, rename or re-permission entries in it, or
+//     be given (by inheritance) the right to change the files put in it;
+//   - its DACL and those above hold only plain allowing and denying entries;
 //   - no folder above it lets another account delete, rename or
 //     re-permission what lies below it;
 //   - neither the folder nor any folder above it is a reparse point.
@@ -36,6 +39,7 @@ enum class FolderVerdict {
     OthersOwn,        // owned by another account
     OthersMayWrite,   // another account may change its entries
     OthersMayMove,    // a folder above lets another account move what is below
+    UnjudgedEntry,    // a conditional, object or other entry that is not judged
 };
 
 struct FolderJudgement {
@@ -47,8 +51,10 @@ struct FolderJudgement {
 // The folder and every folder above it, judged from the root down. A folder
 // that does not exist yet passes (it will be made with the descriptor below).
 // installer: the account running the installation, trusted as its owner; may
-// be null.
-FolderJudgement JudgeProgramFolder(const std::wstring& folder, const FolderReader& read, PSID installer);
+// be null. powerUsersAreAdministrators: the platform's (the tests pass either).
+bool PowerUsersAreAdministrators();
+FolderJudgement JudgeProgramFolder(const std::wstring& folder, const FolderReader& read, PSID installer,
+                                   bool powerUsersAreAdministrators = PowerUsersAreAdministrators());
 
 // Whether the folder or a folder above it is a reparse point.
 bool PathHasLink(const std::wstring& folder, const FolderReader& read);
