@@ -536,6 +536,8 @@ TEST_F(InstallerTest, AFolderThatIsALinkOrLiesUnderOneIsRefused)
     EXPECT_FALSE(KeyExists(kRoot, Classes(std::string("CLSID\\") + kGuardClsid)));
     EXPECT_FALSE(KeyExists(kRoot, std::string(kBrowserHelperObjects) + "\\" + kGuardClsid));
     EXPECT_FALSE(KeyExists(kRoot, Classes("Vexmoor.IEWebGuard.1")));
+    for (const char* file : {"Norvane.exe", "Vexmoor.dll", "Uninstall.exe", "WhiteList.txt"})
+        EXPECT_TRUE(FileExists(Folder("Real") + "\\" + file)) << file << ": nothing deleted through the link";
     RemoveUnixTree(Folder("A"));
     RemoveUnixTree(Folder("Link"));
 }

@@ -367,15 +367,22 @@ Section "Norvane"
   ${EndIf}
 
   ; One machine holds one copy: the copy in the old folder goes (its
-  ; uninstaller would remove the settings and registration of this one).
+  ; uninstaller would remove the settings and registration of this one),
+  ; unless that folder fails the check: through a link the deletes would
+  ; reach another folder's files.
   ${If} $OldDir != ""
   ${AndIf} $OldDir != $INSTDIR
-    Delete "$OldDir\Norvane.exe"
-    Delete "$OldDir\Vexmoor.dll"
-    Delete "$OldDir\${GUARD64}"
-    Delete "$OldDir\Uninstall.exe"
-    Delete "$OldDir\WhiteList.txt"
-    RMDir "$OldDir"
+    ExecWait '"$PLUGINSDIR\SettingsAccess.exe" --check-folder "$OldDir\."' $0
+    ${If} $0 == 0
+      Delete "$OldDir\Norvane.exe"
+      Delete "$OldDir\Vexmoor.dll"
+      Delete "$OldDir\${GUARD64}"
+      Delete "$OldDir\Uninstall.exe"
+      Delete "$OldDir\WhiteList.txt"
+      RMDir "$OldDir"
+    ${Else}
+      DetailPrint "The earlier installation's files in $OldDir were left: that folder is not one only administrators can change, so nothing is deleted through it."
+    ${EndIf}
   ${EndIf}
 
   CreateDirectory "$SMPROGRAMS\Norvane"
@@ -404,7 +411,8 @@ Section "Uninstall"
   ${EndIf}
 
   ; A folder that fails the check is still uninstalled, but nothing in it is
-  ; loaded or run: the registration goes by its keys.
+  ; loaded, run or deleted (through a link a delete reaches another folder):
+  ; the registration goes by its keys, the files stay.
   !insertmacro UnpackHelper
   ExecWait '"$PLUGINSDIR\SettingsAccess.exe" --check-folder "$INSTDIR\."' $0
   StrCpy $FolderSafe 0
@@ -415,10 +423,12 @@ Section "Uninstall"
   ${EndIf}
   Call un.Unregister64
   Call un.Unregister32
-  Delete /REBOOTOK "$INSTDIR\Norvane.exe"
-  Delete /REBOOTOK "$INSTDIR\Vexmoor.dll"
-  Delete /REBOOTOK "$INSTDIR\${GUARD64}"
-  Delete "$INSTDIR\Uninstall.exe"
+  ${If} $FolderSafe == 1
+    Delete /REBOOTOK "$INSTDIR\Norvane.exe"
+    Delete /REBOOTOK "$INSTDIR\Vexmoor.dll"
+    Delete /REBOOTOK "$INSTDIR\${GUARD64}"
+    Delete "$INSTDIR\Uninstall.exe"
+  ${EndIf}
   ; Run at Start Up lives in the machine's Run key or in the user's own.
   DeleteRegValue HKLM "${RUN_KEY}" "Norvane"
   DeleteRegValue HKCU "${RUN_KEY}" "Norvane"
@@ -439,8 +449,14 @@ Section "Uninstall"
     DeleteRegKey HKLM "${SETTINGS}"
     SetRegView default
     DeleteRegKey HKCU "Software\AppDataLow\Software\Norvane"
-    Delete "$INSTDIR\WhiteList.txt"
+    ${If} $FolderSafe == 1
+      Delete "$INSTDIR\WhiteList.txt"
+    ${EndIf}
   keep_settings:
-  RMDir /REBOOTOK "$INSTDIR"
+  ${If} $FolderSafe == 1
+    RMDir /REBOOTOK "$INSTDIR"
+  ${Else}
+    DetailPrint "The files in $INSTDIR were left where they are: the folder is not safe (it is a link, or accounts other than administrators may change it), so nothing is deleted through it. Remove them yourself once you have checked where the folder leads."
+  ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
