@@ -215,7 +215,8 @@ TEST(ProgramFolderTest, OnlyAFolderAndPathThatOnlyAdministratorsCanChangeIsAccep
          FolderVerdict::Accepted, L""},
         {"Windows XP's own", {{L"C:\\", {kRootXp}}, {L"C:\\P", {kProgramFilesXp}}, {L"C:\\P\\N", {kProgramFilesXp}}},
          FolderVerdict::Accepted, L"", false, true},
-        {"XP's Power Users grant, after XP", {{L"C:\\", {kRootXp}}, {L"C:\\P", {kProgramFilesXp}}, {L"C:\\P\\N", missing}},
+        {"XP's Power Users grant, after XP",
+         {{L"C:\\", {kRootXp}}, {L"C:\\P", {kProgramFilesXp}}, {L"C:\\P\\N", missing}},
          FolderVerdict::OthersMayMove, L"C:\\P"},
         {"a conditional entry", {{L"C:\\", {kRoot}}, {L"C:\\P", {kOurs}},
                                  {L"C:\\P\\N", {"O:BAD:P(A;;FA;;;BA)(A;;FA;;;WD)", FILE_ATTRIBUTE_DIRECTORY,
@@ -276,7 +277,8 @@ TEST(ProgramFolderTest, OnlyAFolderAndPathThatOnlyAdministratorsCanChangeIsAccep
                 BOOL present = FALSE, defaulted = FALSE;
                 PACL dacl = nullptr;
                 void* ace = nullptr;
-                if (name.lastAceType && GetSecurityDescriptorDacl(facts.descriptor.data(), &present, &dacl, &defaulted) && dacl &&
+                if (name.lastAceType &&
+                    GetSecurityDescriptorDacl(facts.descriptor.data(), &present, &dacl, &defaulted) && dacl &&
                     GetAce(dacl, dacl->AceCount - 1, &ace))
                     static_cast<ACE_HEADER*>(ace)->AceType = name.lastAceType;
             }
