@@ -27,36 +27,55 @@ bool ExactWide(const std::string& text, std::wstring& wide)
 bool Within(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 // A character that can stand in a host label: a letter or digit of ASCII,
-// "-", or any character (or byte) of another script.
-bool IsLabelCharacter(unsigned c)
+// "-", or any character of another script.
+bool IsLabelCharacter(wchar_t c)
 {
     return c >= 0x80 || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '-';
 }
 
-template <typename String>
-bool BoundedAt(const String& text, std::size_t at, std::size_t length)
-{
-    using Unsigned = std::make_unsigned_t<typename String::value_type>;
-    const std::size_t end = at + length;
-    return (at == 0 || !IsLabelCharacter(static_cast<Unsigned>(text[at - 1]))) &&
-           (end == text.size() || !IsLabelCharacter(static_cast<Unsigned>(text[end])));
-}
+// Where in an item a domain may stand: an address's host and its query
+// ("?ref=example.com"), a cookie entry's host ("Cookie:me@host/path"), or the
+// whole of a name; never an address's path, where any file name
+// ("index.html") would be a domain.
+struct Span {
+    std::size_t begin, end;
+};
 
-// Whether the domain occurs in the text as whole labels.
-bool HoldsLabels(const std::string& text, const std::string& domain)
+std::vector<Span> DomainSpans(const std::wstring& item)
 {
-    for (std::size_t at = ansi::Find(text, domain); at != ansi::npos; at = ansi::Find(text, domain, at + 1)) {
-        if (BoundedAt(text, at, domain.size()))
-            return true;
+    std::size_t host = item.find(L"://");
+    if (host != std::wstring::npos) {
+        host += 3;
+    } else {
+        host = item.rfind(L'@', item.find(L'/'));
+        if (host == std::wstring::npos)
+            return {Span{0, item.size()}};
+        ++host;
     }
-    return false;
+    const std::size_t hostEnd = std::min(item.find_first_of(L"/?#", host), item.size());
+    std::vector<Span> spans{Span{host, hostEnd}};
+    const std::size_t query = item.find(L'?', hostEnd);
+    if (query != std::wstring::npos)
+        spans.push_back(Span{query + 1, std::min(item.find(L'#', query), item.size())});
+    return spans;
 }
 
-bool HoldsLabels(const std::wstring& text, const std::wstring& domain)
+// Whether the domain stands in a span as whole labels: no label character
+// before it, and none after it, nor a dot that goes on to another label
+// (example.com is not example.com.au; a final root dot ends the host).
+bool HoldsLabels(const std::wstring& text, const std::wstring& domain, const std::vector<Span>& spans)
 {
-    for (std::size_t at = text.find(domain); at != std::wstring::npos; at = text.find(domain, at + 1)) {
-        if (BoundedAt(text, at, domain.size()))
-            return true;
+    for (const Span& span : spans) {
+        for (std::size_t at = text.find(domain, span.begin);
+             at != std::wstring::npos && at + domain.size() <= span.end; at = text.find(domain, at + 1)) {
+            const std::size_t end = at + domain.size();
+            const bool before = at == span.begin || !IsLabelCharacter(text[at - 1]);
+            const bool after = end == span.end || (!IsLabelCharacter(text[end]) &&
+                                                   !(text[end] == L'.' && end + 1 < span.end &&
+                                                     IsLabelCharacter(text[end + 1])));
+            if (before && after)
+                return true;
+        }
     }
     return false;
 }
@@ -88,36 +107,45 @@ CCleaningRule::CCleaningRule(std::vector<std::string> domains, std::vector<std::
 
 bool CCleaningRule::Removes(const std::string& text) const
 {
-    // The item's host is needed only for a domain that names a host alone,
-    // and is compared in UTF-16 as names are: taken from an exact form only.
-    std::wstring host;
-    bool hostFound = false;
-    const auto names = [&](const Domain& domain) {
-        if (!domain.wholeHost)
-            return HoldsLabels(text, domain.text);
-        if (!hostFound) {
-            std::wstring wide;
-            host = ExactWide(text, wide) ? ItemHost(wide) : std::wstring();
-            hostFound = true;
-        }
-        return !domain.wide.empty() && host == domain.wide;
-    };
+    // Most items name none of the domains at all: a byte search says so
+    // before anything is converted.
+    const auto mayName = [&](const Domain& domain) { return domain.wholeHost || ansi::Contains(text, domain.text); };
+    if (std::none_of(domains_.begin(), domains_.end(), mayName))
+        return false;
+    // Tested in UTF-16, as names are: an item with no exact form is kept,
+    // and no trail byte of a double-byte character is taken for a boundary.
+    std::wstring wide;
+    if (!ExactWide(text, wide) || !NamesADomain(wide, false, ItemHost(wide)))
+        return false;
     const auto within = [&](const std::string& part) { return ansi::Contains(text, part); };
-    return std::any_of(domains_.begin(), domains_.end(), names) && std::none_of(keep_.begin(), keep_.end(), within);
+    return std::none_of(keep_.begin(), keep_.end(), within);
 }
 
-bool CCleaningRule::RemovesName(const std::wstring& name, const std::wstring& host) const
+bool CCleaningRule::RemovesName(const std::wstring& name) const
+{
+    return !Keeps(name) && NamesADomain(name, false, ItemHost(name));
+}
+
+bool CCleaningRule::RemovesName(const std::wstring& name, const std::wstring& site) const
+{
+    return !Keeps(name) && NamesADomain(site, true, site);
+}
+
+bool CCleaningRule::NamesADomain(const std::wstring& text, bool whole, const std::wstring& host) const
+{
+    const std::vector<Span> where = whole ? std::vector<Span>{Span{0, text.size()}} : DomainSpans(text);
+    const auto names = [&](const Domain& domain) {
+        return !domain.wide.empty() && (domain.wholeHost ? host == domain.wide : HoldsLabels(text, domain.wide, where));
+    };
+    return std::any_of(domains_.begin(), domains_.end(), names);
+}
+
+bool CCleaningRule::Keeps(const std::wstring& name) const
 {
     // An entry the code page cannot read back exactly might be meant for
     // any name: with one in the list, no file name is removed.
-    if (!keepIsExact_)
-        return false;
-    const auto names = [&](const Domain& domain) {
-        return !domain.wide.empty() && (domain.wholeHost ? host == domain.wide : HoldsLabels(name, domain.wide));
-    };
     const auto within = [&](const std::wstring& part) { return Within(name, part); };
-    return std::any_of(domains_.begin(), domains_.end(), names) &&
-           std::none_of(wideKeep_.begin(), wideKeep_.end(), within);
+    return !keepIsExact_ || std::any_of(wideKeep_.begin(), wideKeep_.end(), within);
 }
 
 bool CCleaningRule::RemovesCookie(const std::string& url) const

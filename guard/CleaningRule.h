@@ -3,8 +3,11 @@
 // case-sensitively, except the ones a white-list entry occurs in (as in an
 // address). A domain names an item where it occurs as whole host labels: the
 // character before it and the one after it are no letter, digit, "-" or
-// character of another script, so example.com names www.example.com/x and
-// ?ref=example.com but not notexample.com or example.community. A domain of
+// character of another script, nor a dot that goes on to another label; it
+// is looked for in an address's host and query, never its path. So
+// example.com names www.example.com/x and ?ref=example.com but not
+// notexample.com, example.community, example.com.au or
+// other.org/example.com/. A domain of
 // one label ("intranet") or a public suffix ("co.uk") names only an item
 // whose own host it is: found inside other names, it would name every site.
 // A short entry ("e.com") still keeps a white-listed site's items
@@ -24,11 +27,14 @@ public:
     CCleaningRule(std::vector<std::string> domains, std::vector<std::string> keep);
 
     // An address, a cookie entry or a registry text; its host is the one
-    // ItemHost finds.
+    // ItemHost finds, and a domain is looked for in its host and its query.
     bool Removes(const std::string& text) const;
-    // A file or shell item name, with the host of the site it belongs to.
-    bool RemovesName(const std::wstring& name, const std::wstring& host) const;
-    bool RemovesName(const std::wstring& name) const { return RemovesName(name, ItemHost(name)); }
+    // A shell item's name, tested as an address is.
+    bool RemovesName(const std::wstring& name) const;
+    // A store's file or folder name, with the site it belongs to as the
+    // store names it: the domain is looked for in the site, the white list
+    // in the name.
+    bool RemovesName(const std::wstring& name, const std::wstring& site) const;
     // A cookie entry ("Cookie:user@host/path"): as any text, and also when
     // its host is a parent domain of one of the rule's hosts (a cookie set
     // for example.net by shop.example.net is sent back to it), unless the
@@ -47,6 +53,13 @@ private:
         std::wstring wide;  // empty when the code page has no exact UTF-16 form
         bool wholeHost;     // one label or a public suffix: names its own host only
     };
+
+    // Whether a domain stands in the text: as its host, for a domain that
+    // names its own host only, else as whole labels of its host or query
+    // (of the whole text when whole is set).
+    bool NamesADomain(const std::wstring& text, bool whole, const std::wstring& host) const;
+    // Whether the white list keeps a name.
+    bool Keeps(const std::wstring& name) const;
 
     std::vector<Domain> domains_;
     std::vector<std::string> keep_;

@@ -136,10 +136,18 @@ void CDomainTracker::ParseWhiteList(const std::string& text)
 
 std::string DeriveDomain(std::string address)
 {
-    // https is removed as well: leaving it would make the domain of every
-    // secure address "https:", which matches every secure entry of every site.
-    for (const char* scheme : {"http://", "https://", "www.", "ftp://"})
-        address = ansi::ReplaceAll(std::move(address), scheme, "");
+    // The address's own scheme goes, https too (left, the domain of every
+    // secure address would be "https:", found in every secure entry of every
+    // site), and "www." where it is the host's first label. Removed anywhere
+    // else, it would make another site's name of a host ("bank.www.com").
+    for (const std::string scheme : {"http://", "https://", "ftp://"}) {
+        if (address.compare(0, scheme.size(), scheme) == 0) {
+            address.erase(0, scheme.size());
+            break;
+        }
+    }
+    if (address.compare(0, 4, "www.") == 0)
+        address.erase(0, 4);
     const auto slash = ansi::Find(address, "/");
     return slash == ansi::npos ? std::string() : address.substr(0, slash);
 }

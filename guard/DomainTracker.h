@@ -111,6 +111,6 @@ private:
 // the guard never follows it.
 std::string GuardWhiteListPath();
 
-// The domain of an address that no white-list entry matched: its schemes and
-// "www." removed wherever they stand, then cut at the first "/" ("" without one).
+// The domain of an address that no white-list entry matched: its scheme and
+// a leading "www." removed, then cut at the first "/" ("" without one).
 std::string DeriveDomain(std::string address);

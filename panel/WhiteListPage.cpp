@@ -45,6 +45,11 @@ std::wstring PolicyMarkup(const std::vector<std::string>& entries)
     return markup + L"</font>";
 }
 
+const char kNoExactForm[] =
+    "The white list holds an entry with characters that the system's code page cannot write. The browser guard "
+    "cannot tell which addresses it names, so it cleans nothing while that entry is listed. Remove it, or enter "
+    "the name as the browser writes it (xn--...).";
+
 void TellUser(HWND window, const char* text)
 {
     MessageBoxHook()(window, text, "Norvane", MB_OK | MB_ICONWARNING);
@@ -107,6 +112,8 @@ void CWhiteListPage::FillWhiteListPage()
     if (!whiteListRead_)
         TellUser(Window(), "The white list file could not be read. The list is not shown, and Save List "
                                 "will not change the file.");
+    else if (!read.AllExactAnsi())
+        TellUser(Window(), kNoExactForm);
 }
 
 HRESULT CWhiteListPage::OnClickAdd(IHtmlElement&)
@@ -116,6 +123,15 @@ HRESULT CWhiteListPage::OnClickAdd(IHtmlElement&)
     const auto markup = ReadListMarkup();
     if (!entry || entry->empty() || !markup)
         return S_OK;
+    // The guard matches entries in the code page's text, as the browser's
+    // addresses come to it: one it cannot write would stop all cleaning.
+    if (!settings::HasExactAnsiForm(*entry)) {
+        TellUser(Window(), "This entry has characters that the system's code page cannot write, so it was not "
+                           "added: the browser guard could not tell which addresses it names, and would clean "
+                           "nothing while it is listed. Enter a name in another script as the browser writes it "
+                           "(xn--...).");
+        return S_OK;
+    }
     std::vector<ListOption> options = ParseListMarkup(*markup);
     const bool listed = std::any_of(options.begin(), options.end(),
                                     [&](const ListOption& option) { return option.text == *entry; });

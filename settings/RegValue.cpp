@@ -41,7 +41,9 @@ template <typename Query>
 std::optional<std::string> ReadBoundedText(std::size_t maxLength, Query query)
 {
     DWORD size = 0;
-    if (query(nullptr, &size) != ERROR_SUCCESS || size > maxLength * kMaxBytesPerCharacter + 1)
+    // The ANSI call may give the size of the value's UTF-16 form before it
+    // is converted: two bytes a character, its NUL too.
+    if (query(nullptr, &size) != ERROR_SUCCESS || size > (maxLength + 1) * kMaxBytesPerCharacter)
         return std::nullopt;
     std::vector<char> buffer(size + 1, '\0');
     if (query(reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)

@@ -92,6 +92,12 @@ std::string EncodeUtf16(const std::vector<std::wstring>& entries, bool bigEndian
 
 }  // namespace
 
+bool HasExactAnsiForm(const std::wstring& entry)
+{
+    std::string ansi;
+    return ToExact(entry, CP_ACP, ansi);
+}
+
 std::vector<std::string> WhiteListRead::AnsiEntries() const
 {
     std::vector<std::string> texts;

@@ -33,6 +33,10 @@ struct WhiteListRead {
     bool AllExactAnsi() const;
 };
 
+// Whether the code page writes the entry exactly, so that the guard can
+// match it in the addresses it sees.
+bool HasExactAnsiForm(const std::wstring& entry);
+
 // Reads the list: only a local disk file of bounded size is read at all.
 WhiteListRead ReadWhiteListFile(const std::string& path);
 // The format and entries of a file's bytes.

@@ -32,6 +32,11 @@ const Row kRows[] = {
     {"example.com", "", Item::Text, "http://example.com-shop.net/", false},
     {"example.com", "", Item::Text, "http://\xE9xample.com/", false},  // a letter of another script
     {"example.com", "", Item::Text, "http://\xE9.example.com/", true},
+    {"example.com", "", Item::Text, "http://example.com.au/", false},  // another site under another suffix
+    {"bbc.co", "", Item::Cookie, "Cookie:user@bbc.co.uk/", false},
+    {"example.com", "", Item::Text, "http://www.example.com./x", true},  // a final root dot
+    {"index.html", "", Item::Text, "http://other.org/index.html", false},  // never in a path
+    {"example.com", "", Item::Text, "http://other.org/example.com/", false},
     {"127.0.0.2", "", Item::Text, "http://127.0.0.25/", false},
     {"127.0.0.2", "", Item::Text, "http://127.0.0.2:8080/a", true},
     {"example.com", "", Item::Cookie, "Cookie:user@example.com/", true},

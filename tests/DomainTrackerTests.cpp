@@ -99,7 +99,7 @@ TEST(AnsiTextTest, DoubleByteCodePageKeepsTrailBytesOutOfMatches)
     EXPECT_EQ("\x82w" "example.com", ansi::ReplaceAll("\x82wwww." "example.com", "www.", ""));
     EXPECT_EQ("\x82www." "example.com", ansi::ReplaceAll("\x82www." "example.com", "www.", ""));
     EXPECT_EQ(ansi::npos, ansi::Find("\x82w", "w"));
-    EXPECT_EQ("\x82w" "example.com", DeriveDomain("http://\x82wwww.example.com/x"));
+    EXPECT_EQ("\x82wwww.example.com", DeriveDomain("http://\x82wwww.example.com/x"));
 }
 
 TEST(DeriveDomainTest, FollowsTheDerivationRules)
@@ -109,7 +109,8 @@ TEST(DeriveDomainTest, FollowsTheDerivationRules)
         {"ftp://ftp.example.org/pub/", "ftp.example.org"},
         {"http://example.com", ""},
         {"about:blank", ""},
-        {"http://web.www.example.com/", "web.example.com"},
+        {"http://web.www.example.com/", "web.www.example.com"},
+        {"http://bank.www.com/", "bank.www.com"},  // never another site's name
         {"http://a.example.com/go?to=http://b.example.net/", "a.example.com"},
         {"http://user@Example.COM:8080/x", "user@Example.COM:8080"},
         // Secure addresses lose their scheme too, so they clean their own site only.

@@ -899,7 +899,8 @@ std::string Utf16(const std::wstring& text, bool bigEndian = false)
 // Whatever an editor saved the list as, the page shows the entries the guard
 // uses, and opening the page and saving changes none of them; an entry the
 // list's format cannot write keeps the list in UTF-16. While an entry with
-// no ANSI form is listed, the guard removes nothing.
+// no ANSI form is listed, the guard removes nothing, and the page says so;
+// one typed in is refused with words.
 TEST_F(WhiteListPageTest, EveryEncodingAndLineEndReadsTheSameAndSavesEveryEntry)
 {
     if (GetACP() != 1252)
@@ -912,20 +913,21 @@ TEST_F(WhiteListPageTest, EveryEncodingAndLineEndReadsTheSameAndSavesEveryEntry)
         std::string saved;
         Texts guard;  // as the guard matches them
         bool cleans;
+        int boxes;
     } rows[] = {
         {"ANSI, CR LF", "a.example\r\nb.example\r\n", nullptr, {L"a.example", L"b.example"},
-         "a.example\r\nb.example\r\n", {"a.example", "b.example"}, true},
+         "a.example\r\nb.example\r\n", {"a.example", "b.example"}, true, 0},
         {"ANSI, LF and CR alone, no last break", "a\nb\rc\r\n\rd", nullptr, {L"a", L"b", L"c", L"d"},
-         "a\r\nb\r\nc\r\nd\r\n", {"a", "b", "c", "d"}, true},
+         "a\r\nb\r\nc\r\nd\r\n", {"a", "b", "c", "d"}, true, 0},
         {"UTF-8 with its mark", "\xEF\xBB\xBF" "caf\xC3\xA9.example\r\nb.example", nullptr,
          {L"caf\xE9.example", L"b.example"}, "\xEF\xBB\xBF" "caf\xC3\xA9.example\r\nb.example\r\n",
-         {"caf\xE9.example", "b.example"}, true},
+         {"caf\xE9.example", "b.example"}, true, 0},
         {"UTF-16LE, CR alone, an entry with no ANSI form", Utf16(L"a.example\r\x436.example\n"), nullptr,
-         {L"a.example", L"\x436.example"}, Utf16(L"a.example\r\n\x436.example\r\n"), {"a.example"}, false},
+         {L"a.example", L"\x436.example"}, Utf16(L"a.example\r\n\x436.example\r\n"), {"a.example"}, false, 1},
         {"UTF-16BE", Utf16(L"caf\xE9.example\r\n", true), nullptr, {L"caf\xE9.example"},
-         Utf16(L"caf\xE9.example\r\n", true), {"caf\xE9.example"}, true},
-        {"ANSI, an entry added with no ANSI form", "a.example\r\n", L"\x436.example",
-         {L"a.example", L"\x436.example"}, Utf16(L"a.example\r\n\x436.example\r\n"), {"a.example"}, false},
+         Utf16(L"caf\xE9.example\r\n", true), {"caf\xE9.example"}, true, 0},
+        {"ANSI, an entry typed with no ANSI form", "a.example\r\n", L"\x436.example", {L"a.example"},
+         "a.example\r\n", {"a.example"}, true, 1},
     };
     SetDword(kRoot, kKey, "RemoveCookies", 1);
     const auto guardReads = [&](const auto& row) {
@@ -941,6 +943,7 @@ TEST_F(WhiteListPageTest, EveryEncodingAndLineEndReadsTheSameAndSavesEveryEntry)
         WriteBytes(File(), row.file);
         if (!row.added)
             guardReads(row);
+        MessageBoxRecorder boxes;
         Run([&] {
             Page().Click(L"WhiteList");
             if (row.added) {
@@ -953,6 +956,7 @@ TEST_F(WhiteListPageTest, EveryEncodingAndLineEndReadsTheSameAndSavesEveryEntry)
             EXPECT_EQ(row.shown, shown) << row.name;
             Page().Click(L"btnSave");
         });
+        EXPECT_EQ(row.boxes, boxes.shown) << row.name;
         EXPECT_EQ(row.saved, ReadBytes(File())) << row.name;
         guardReads(row);
     }

@@ -191,12 +191,12 @@ TEST_F(OutsideTheStoresTest, ALinkAtAStoreOnTheWayToOneOrInsideOneIsNeverFollowe
     Link(site + "\\inner", dir_.File("victimF"));  // inside a site folder that goes
     WriteBytes(site + "\\data.sol", "site");
     MakeFolders(DomStore() + "\\PLAIN");
-    WriteBytes(DomStore() + "\\PLAIN\\o.test.example.xml", "site");
+    WriteBytes(DomStore() + "\\PLAIN\\www.o.test.xml", "site");
 
     Clean(CCleaningRule("o.test"));
     ExpectAllSurvive();
     EXPECT_FALSE(FileExists(site + "\\data.sol")) << "the stores are still cleaned";
-    EXPECT_FALSE(FileExists(DomStore() + "\\PLAIN\\o.test.example.xml"));
+    EXPECT_FALSE(FileExists(DomStore() + "\\PLAIN\\www.o.test.xml"));
     EXPECT_TRUE(FileExists(Shared() + "\\REAL\\o.test")) << "a link is not removed either";
     EXPECT_TRUE(FileExists(DomStore() + "\\o.test.xml"));
 }
@@ -306,7 +306,7 @@ TEST_F(OutsideTheStoresTest, NamesAreNeverConvertedSoNoneClimbsOutOfItsStore)
 {
     const auto victim = Victim("victim");
     const std::wstring up = L"\xFF3C\xFF0E\xFF0E";
-    std::wstring domFile = L"evil.test.", siteFolder = L"#evil.test.";
+    std::wstring domFile = L"evil.test!", siteFolder = L"#evil.test!";
     for (int i = 0; i < 6; ++i)
         domFile += up;  // to the test's folder from the browser's sub-folder
     for (int i = 0; i < 8; ++i)
