@@ -6,68 +6,20 @@
 #include <utility>
 
 #include "AnsiText.h"
+#include "CleaningPass.h"
 #include "AppContainer.h"
-#include "CacheCleaner.h"
-#include "HistoryCleaner.h"
+#include "CleaningQueue.h"
 #include "MessageBoxApi.h"
 #include "ModulePath.h"
 #include "SettingsStore.h"
 #include "TextFile.h"
-#include "TypedUrlCleaner.h"
-#include "WebsiteDataCleaner.h"
 #include "WhiteListFile.h"
 
 namespace {
 
 using namespace settings;
 
-// Adds one to the counter; true when the registry took the write.
-bool AddOne(CRegNumberValue&& counter)
-{
-    counter.Set(counter.Get() + 1);  // wraps from 0xFFFFFFFF to 0
-    return counter.LastWriteSucceeded();
-}
-
-// Counts the pass in the machine's store, or under AppDataLow when a
-// Protected Mode browser may not write HKLM; an Enhanced Protected Mode tab
-// (an AppContainer, which may write neither) counts in its container's own
-// storage.
-void Count(const char* counterName)
-{
-    if (AppContainer().inContainer()) {
-        if (const ContainerStore store{})
-            AddOne(store.Number(counterName));
-        return;
-    }
-    if (!AddOne(MachineNumber(counterName)))
-        AddOne(UserNumber(counterName));
-}
-
-// Cookies and website data, as the browser's own deletion has them: a site
-// could put its identifier back from either.
-void CleanCookiesAndWebsiteData(const CCleaningRule& rule, const CPassDeadline& deadline)
-{
-    CCacheCleaner::CleanCookies(rule, deadline);
-    CleanWebsiteData(rule, deadline);
-}
-
-// The pass: each switch that is on runs its cleaner, then its counter grows.
-const struct {
-    const char* setting;
-    const char* counter;
-    void (*clean)(const CCleaningRule&, const CPassDeadline&);
-} kPass[] = {
-    {kRemoveCookies, kRemoveCookiesEntries, &CleanCookiesAndWebsiteData},
-    {kRemoveCache, kRemoveCacheEntries, &CCacheCleaner::CleanCache},
-    {kRemoveLastTyped, kRemoveLastTypedEntries, &CTypedUrlCleaner::CleanTypedUrls},
-    {kRemoveHistory, kRemoveHistoryEntries, &CleanHistory},
-};
-
 bool SameSite(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
-
-// How long a pass the guard adds (leaving a site, closing the window) may
-// take: the browser waits for it.
-const DWORD kBoundedPassMs = 5000;
 
 }  // namespace
 
@@ -201,7 +153,7 @@ void CDomainTracker::RunCleaningPass()
         domains.push_back(std::exchange(arrived_, std::string()));
     for (auto& domain : ReadWhatWaits())
         domains.push_back(std::move(domain));
-    CleanRemembering(std::move(domains), CPassDeadline());
+    Hand(std::move(domains));
 }
 
 int CDomainTracker::BeginNavigation(std::string address, bool topLevel, const void* object)
@@ -222,9 +174,7 @@ int CDomainTracker::BeginNavigation(std::string address, bool topLevel, const vo
     if (!whiteListed && list_ == List::Read)
         Remember(pendingDomain_);
     leaving.insert(leaving.end(), waited.begin(), waited.end());
-    // Last, with the new page's record whole: the pass may let the thread
-    // take the browser's next events.
-    CleanRemembering(std::move(leaving), CPassDeadline::In(kBoundedPassMs));
+    Hand(std::move(leaving));
     return whiteListed;
 }
 
@@ -270,7 +220,10 @@ void CDomainTracker::LeaveWindow(const CPassDeadline& deadline)
     std::vector<std::string> leaving;
     leaving.swap(shown_);
     topDomain_.clear();
-    CleanRemembering(std::move(leaving), deadline);
+    Hand(std::move(leaving), deadline);
+    // The window's bound is spent finishing its own passes; what is left
+    // then waits in the pending list for the next guard.
+    CCleaningQueue::Instance().WaitFor(this, deadline);
 }
 
 void CDomainTracker::Remember(const std::string& domain)
@@ -279,40 +232,20 @@ void CDomainTracker::Remember(const std::string& domain)
         shown_.push_back(domain);
 }
 
-void CDomainTracker::CleanRemembering(std::vector<std::string> domains, const CPassDeadline& deadline)
+void CDomainTracker::Hand(std::vector<std::string> domains, const CPassDeadline& closingBy)
 {
-    if (Clean(domains, deadline))
+    if (CleaningHosts(domains).empty())
         return;
-    for (const auto& domain : domains)
-        Remember(domain);
-}
-
-bool CDomainTracker::Clean(std::vector<std::string> domains, const CPassDeadline& deadline)
-{
-    // The browser keeps a site's cookies under its bare host.
-    std::vector<std::string> hosts;
-    for (auto& domain : domains) {
-        std::string host = CleaningHost(std::move(domain));
-        if (NamesASite(host) && std::find(hosts.begin(), hosts.end(), host) == hosts.end())
-            hosts.push_back(std::move(host));
+    // What the user keeps is not known: the domains wait for the window's
+    // next pass that may run.
+    if (list_ != List::Read) {
+        for (const auto& domain : domains)
+            Remember(domain);
+        return;
     }
-    if (hosts.empty())
-        return true;
-    if (list_ != List::Read)
-        return false;  // what the user keeps is not known: the domains wait
     // An entry with no exact ANSI form may be meant for any item, whose text
     // the stores give in ANSI: while it is listed, nothing is removed.
     if (!entriesExact_)
-        return true;
-    // What the white list matches stays, whatever the domains find.
-    const CCleaningRule rule(std::move(hosts), entries_);
-    for (const auto& row : kPass) {
-        if (deadline.Passed())
-            return false;  // the rest waits for the next pass of these domains
-        if (EffectiveNumber(row.setting) != 1)  // a policy over the user's switch
-            continue;
-        row.clean(rule, deadline);
-        Count(row.counter);
-    }
-    return !deadline.Passed();
+        return;
+    CCleaningQueue::Instance().Add(this, std::move(domains), entries_, closingBy);
 }

@@ -32,17 +32,15 @@ public:
     // publishes it as the user's own LastDomain either way.
     int CheckUrl(std::string address);
 
-    // Empties the pending domain, then runs the enabled cleaners for what it
-    // held and counts the pass in each category that ran. A navigation that
-    // begins while the pass lets the thread take events keeps its own domain
-    // for its own pass.
+    // Empties the pending domain and hands a pass for what it held to the
+    // cleaning thread (CCleaningQueue), which runs the enabled cleaners and
+    // counts the pass in each category that ran.
     void RunCleaningPass();
 
     // A navigation of the window (top-level) or of one of its frames begins:
     // CheckUrl's test, its result returned, and the window's record of what
-    // it shows. A top-level navigation to another domain then cleans, in one
-    // pass bounded like a closing one, the domains of everything the window
-    // leaves.
+    // it shows. A top-level navigation to another domain then hands a pass
+    // for the domains of everything the window leaves.
     // The browser object (the window's or a frame's) identifies the
     // navigation, which its NavigateComplete2 ends.
     int BeginNavigation(std::string address, bool topLevel, const void* object = nullptr);
@@ -51,11 +49,11 @@ public:
     // that site is shown too, and the next pass cleans it with the pending
     // domain unless an entry matches its address.
     void Arrive(const std::string& address, bool topLevel, const void* object = nullptr);
-    // The window closes: one pass for the domains of all it shows, which
-    // gives up what it has not done by the deadline.
+    // The window closes: one pass for the domains of all it shows, and the
+    // wait, within the deadline, until every pass of the window has run.
     void LeaveWindow(const CPassDeadline& deadline);
     // The domains of what the window shows that no entry matched, and those
-    // a bounded pass had no time for: the next leaving or closing pass cleans them.
+    // that waited for the list: the next leaving or closing pass cleans them.
     const std::vector<std::string>& ShownDomains() const { return shown_; }
 
     const std::vector<std::string>& WhiteListEntries() const { return entries_; }
@@ -83,12 +81,9 @@ private:
     void SetPendingDomain(const std::string& domain);
     void Remember(const std::string& domain);
     void Examining(const void* object, std::string domain);
-    // One pass of the enabled cleaners, one walk of each store, for the host
-    // of every domain that names a site; counted once in each category that
-    // ran. False when the deadline cut it short.
-    bool Clean(std::vector<std::string> domains, const CPassDeadline& deadline);
-    // A bounded pass: what it had no time for is remembered for the next.
-    void CleanRemembering(std::vector<std::string> domains, const CPassDeadline& deadline);
+    // One pass for the domains, handed to the cleaning thread with the
+    // window's white list; a closing window's with its bound.
+    void Hand(std::vector<std::string> domains, const CPassDeadline& closingBy = CPassDeadline());
 
     std::vector<std::string> entries_;
     std::string pendingDomain_;

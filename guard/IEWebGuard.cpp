@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AnsiText.h"
+#include "CleaningQueue.h"
 #include "ComObject.h"
 #include "GuardModule.h"
 #include "SettingsStore.h"
@@ -132,7 +133,7 @@ HRESULT IEWebGuard::Create(IUnknown* outer, REFIID iid, void** out)
 
 IEWebGuard::IEWebGuard(IUnknown* outer) : controlling_(outer ? outer : &own_) {}
 
-IEWebGuard::~IEWebGuard() = default;
+IEWebGuard::~IEWebGuard() { Attached(false); }
 
 HRESULT IEWebGuard::OwnUnknown::QueryInterface(REFIID iid, void** out)
 {
@@ -177,6 +178,7 @@ HRESULT IEWebGuard::SetSite(IUnknown* site)
         // returns (unless Quit did it already), within the time a closing
         // window may take, and nothing may ask the user anything.
         LeaveWindow();
+        Attached(false);
     } else {
         closingBy_ = CPassDeadline();
         enabled_ = settings::EffectiveNumber(settings::kBHOEnabled) == 1 ? 1 : 0;  // a policy first
@@ -184,6 +186,9 @@ HRESULT IEWebGuard::SetSite(IUnknown* site)
         // in memory is a list it could not read.
         if (enabled_ == 1 && !NoThrow([&] { tracker_.LoadWhiteList(); }))
             tracker_.MarkListUnreadable();
+        // What an earlier walk left unfinished is this guard's to clean.
+        if (enabled_ == 1)
+            Attached(true);
     }
     browser_.Reset();
     if (site)
@@ -239,7 +244,7 @@ HRESULT IEWebGuard::OnQuit()
 
 void IEWebGuard::LeaveWindow()
 {
-    if (enabled_ != 1 || (tracker_.ShownDomains().empty() && !tracker_.Waiting()))
+    if (enabled_ != 1)
         return;
     // One bound for the whole close, Quit and the detach together.
     if (!closingBy_.IsSet())
@@ -248,9 +253,21 @@ void IEWebGuard::LeaveWindow()
     // window opened keeps what it has, and what waited for a list that could
     // not be read is cleaned by it; unreadable, the window's entries hold.
     NoThrow([&] {
-        tracker_.ReloadWhiteListQuietly();
+        if (!tracker_.ShownDomains().empty() || tracker_.Waiting())
+            tracker_.ReloadWhiteListQuietly();
         tracker_.LeaveWindow(closingBy_);
     });
+}
+
+void IEWebGuard::Attached(bool attached)
+{
+    if (attached == attached_)
+        return;
+    attached_ = attached;
+    if (!attached)
+        CCleaningQueue::Instance().GuardDetached();
+    else
+        NoThrow([&] { CCleaningQueue::Instance().GuardAttached(&tracker_, tracker_.WhiteListEntries()); });
 }
 
 const void* IEWebGuard::IdentityOf(IDispatch* object)

@@ -81,6 +81,9 @@ private:
     // The window closes (Quit, then the detach): the pass for all it shows,
     // within a closing window's time; it never asks the user anything.
     void LeaveWindow();
+    // The guard counts as attached to its window for the cleaning thread,
+    // which ends once no guard is attached and nothing waits.
+    void Attached(bool attached);
     // Whether a navigation's object is this window's browser, not a frame's.
     bool IsWindowItself(IDispatch* frame) const;
     // The COM identity of a browser object, which names its navigation.
@@ -103,4 +106,5 @@ private:
     int whiteListed_ = 0;
     int enabled_ = 0;
     CPassDeadline closingBy_;  // set when the window begins to close
+    bool attached_ = false;
 };

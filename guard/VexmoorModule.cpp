@@ -7,6 +7,7 @@
 
 #include "AnsiText.h"
 #include "ClassFactory.h"
+#include "CleaningQueue.h"
 #include "ComPtr.h"
 #include "GuardModule.h"
 #include "Handle.h"
@@ -160,7 +161,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return guard_module::LockCount() == 0 ? S_OK : S_FALSE; }
+// Queued cleaning keeps the module too: its thread runs the module's code.
+STDAPI DllCanUnloadNow()
+{
+    return guard_module::LockCount() == 0 && !CCleaningQueue::Instance().Busy() ? S_OK : S_FALSE;
+}
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <exdisp.h>
 #include <ocidl.h>
 
+#include <utility>
 #include <vector>
 
+#include "BrowserStandIn.h"
 #include "ComPtr.h"
 #include "Process.h"
 #include "GuardRegistrySandbox.h"
@@ -258,6 +261,37 @@ TEST_F(ExportsTest, ModuleStaysWhileObjectsFactoriesOrLocksLive)
     EXPECT_EQ(S_FALSE, canUnloadNow_());
     Factory()->LockServer(FALSE);
     EXPECT_EQ(S_OK, canUnloadNow_());
+}
+
+// Work handed to the cleaning thread keeps the module: DllCanUnloadNow says
+// no while a pass waits, and a FreeLibrary meanwhile leaves the thread its
+// own reference, which it gives up as it leaves.
+TEST_F(ExportsTest, QueuedCleaningKeepsTheModuleUntilItsThreadHasLeft)
+{
+    RegistrySandbox settings(kRoot, "Software\\Norvane"), low(HKEY_CURRENT_USER, "Software\\AppDataLow\\Software\\Norvane");
+    FileSandbox list(BinaryFolder() + "\\WhiteList.txt");
+    WriteBytes(BinaryFolder() + "\\WhiteList.txt", "");
+    SetDword(kRoot, "Software\\Norvane", "BHOEnabled", 1);
+    {
+        ComPtr<IObjectWithSite> guard;
+        ASSERT_EQ(S_OK, Factory()->CreateInstance(nullptr, IID_IObjectWithSite, guard.PutVoid()));
+        ComPtr<CBrowserStandIn> browser = CBrowserStandIn::Create();
+        ASSERT_EQ(S_OK, guard->SetSite(static_cast<IWebBrowser2*>(browser.Get())));
+        browser->FireBeforeNavigate2(L"http://queued.example/");
+        browser->FireNavigateComplete2(L"http://queued.example/");
+        // The browser lets the guard go without a close: it drops its
+        // subscription, and the guard its last reference.
+        ComPtr<IConnectionPoint> events;
+        ASSERT_EQ(S_OK, browser->FindConnectionPoint(DIID_DWebBrowserEvents2, events.Put()));
+        ASSERT_EQ(S_OK, events->Unadvise(1));
+    }
+    EXPECT_EQ(S_FALSE, canUnloadNow_()) << "a pass waits";
+    FreeLibrary(std::exchange(module_, nullptr));
+    EXPECT_NE(nullptr, GetModuleHandleA("Vexmoor.dll")) << "the thread's own reference";
+    const DWORD start = GetTickCount();
+    while (GetModuleHandleA("Vexmoor.dll") && GetTickCount() - start < 30000)
+        Sleep(10);
+    EXPECT_EQ(nullptr, GetModuleHandleA("Vexmoor.dll")) << "unloaded once its thread left";
 }
 
 TEST_F(ExportsTest, CreateInstanceChecksItsArguments)

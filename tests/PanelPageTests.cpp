@@ -7,6 +7,7 @@
 #include "IEWebGuard.h"
 #include "Handle.h"
 #include "MarkupText.h"
+#include "CleaningQueue.h"
 #include "MessageBoxRecorder.h"
 #include "MemoryHtmlView.h"
 #include "ModalScript.h"
@@ -937,6 +938,7 @@ TEST_F(WhiteListPageTest, EveryEncodingAndLineEndReadsTheSameAndSavesEveryEntry)
         const DWORD before = GetDword(kRoot, kKey, "RemoveCookiesEntries", 0);
         tracker.CheckUrl("http://www.other.example/");
         tracker.RunCleaningPass();
+        ASSERT_TRUE(CCleaningQueue::Instance().Flush(30000));
         EXPECT_EQ(row.cleans, GetDword(kRoot, kKey, "RemoveCookiesEntries", 0) != before) << row.name;
     };
     for (const auto& row : rows) {

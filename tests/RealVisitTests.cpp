@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "BrowserStandIn.h"
+#include "CleaningQueue.h"
 #include "DomainTracker.h"
 #include "IEWebGuard.h"
 #include "MessageBoxRecorder.h"
@@ -131,8 +132,11 @@ protected:
     {
         return "http://" + address + ":" + ports_.at(address) + path;
     }
+    // The cleaning thread has run what the events handed it.
+    static void Settle() { ASSERT_TRUE(CCleaningQueue::Instance().Flush(30000)); }
     // A page and its frames loaded as the browser loads them: each document
-    // fetched before its NavigateComplete2, its image and script after it.
+    // fetched before its NavigateComplete2, its image and script after it
+    // (and after its pass).
     void Load(const std::string& url, const std::vector<std::string>& frames = {})
     {
         browser_->LoadPage(url, frames, [](const std::string& text, CBrowserStandIn::LoadPoint point, bool) {
@@ -140,10 +144,12 @@ protected:
                 EXPECT_TRUE(Fetch(text)) << text;
                 return;
             }
+            Settle();
             const std::string root = text.substr(0, text.find('/', 7));
             for (const char* resource : {"/logo.png", "/app.js", "/a/page.html", "/nostore.html"})
                 EXPECT_TRUE(Fetch(root + resource)) << root << resource;
         });
+        Settle();
     }
 
     std::map<std::string, std::string> ports_;

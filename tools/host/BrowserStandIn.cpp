@@ -123,6 +123,15 @@ HRESULT CBrowserStandIn::GetTypeInfoCount(UINT* count)
     return S_OK;
 }
 
+void CBrowserStandIn::DispatchMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
 HRESULT CBrowserStandIn::FireToSinks(DISPID id, DISPPARAMS* params)
 {
     // A copy: a sink may unsubscribe while it handles the event.
@@ -131,6 +140,9 @@ HRESULT CBrowserStandIn::FireToSinks(DISPID id, DISPPARAMS* params)
     for (const auto& sink : sinks)
         last = sink.second->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params, nullptr, nullptr,
                                    nullptr);
+    // The browser's thread goes back to its message loop after each event:
+    // it paints and takes input before the next one arrives.
+    DispatchMessages();
     return last;
 }
 

@@ -43,6 +43,9 @@ public:
     bool LoadPage(const std::string& url, const std::vector<std::string>& frames, const AnsiTraceHook& leave);
     // Any event with parameters of the caller's making (null included).
     HRESULT FireRaw(DISPID id, DISPPARAMS* params);
+    // What the browser's message loop does between two events: every
+    // message waiting for this thread is dispatched. Each event ends with it.
+    static void DispatchMessages();
 
     std::size_t SinkCount() const { return sinks_.size(); }
     ULONG References() const { return refs_; }
