@@ -6,7 +6,7 @@
 #include "AppContainer.h"
 #include "CleaningPass.h"
 #include "DomainTracker.h"
-#include "RegistryApi.h"
+#include "NoThrow.h"
 #include "SettingsStore.h"
 #include "WhiteListFile.h"
 
@@ -26,17 +26,6 @@ CPassDeadline Before(const CPassDeadline& deadline, DWORD marginMs)
 {
     const DWORD left = deadline.Left();
     return CPassDeadline::In(left > marginMs ? left - marginMs : 0);
-}
-
-template <typename Work>
-bool NoThrow(Work work)
-{
-    try {
-        work();
-        return true;
-    } catch (...) {
-        return false;
-    }
 }
 
 // The user's store of the pending list: the container's own storage for an

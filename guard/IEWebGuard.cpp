@@ -12,22 +12,10 @@
 #include "CleaningQueue.h"
 #include "ComObject.h"
 #include "GuardModule.h"
+#include "NoThrow.h"
 #include "SettingsStore.h"
 
 namespace {
-
-// Runs the work and keeps what it throws (a failed allocation) from leaving
-// through a COM method; whether it ran to its end.
-template <typename Work>
-bool NoThrow(Work work)
-{
-    try {
-        work();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
 
 template <typename Part>
 void* PartOf(IEWebGuard* self)

@@ -3,7 +3,11 @@
 #include <memory>
 #include <new>
 
+#include "NativeApi.h"
+
 namespace {
+
+using namespace native;
 
 // Never FILE_SHARE_DELETE for a folder: while it is held, nobody may rename,
 // remove or replace it.
@@ -24,37 +28,9 @@ bool IsEntryName(const std::wstring& name)
 bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
-template <typename Fn>
-Fn Lookup(const char* module, const char* name)
-{
-    HMODULE loaded = GetModuleHandleA(module);
-    return loaded ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(loaded, name))) : nullptr;
-}
-
-// The native calls that open and act on a file or folder: in ntdll from
-// Windows XP on, documented in the driver kit. They open an entry relative to
-// its folder's handle, as itself, and without waiting for an opportunistic
-// lock's holder, which CreateFile cannot.
-struct IoStatus {
-    union {
-        LONG status;
-        void* pointer;
-    };
-    ULONG_PTR information;
-};
-struct UnicodeText {  // UNICODE_STRING
-    USHORT length;
-    USHORT maximumLength;
-    PWSTR buffer;
-};
-struct ObjectAttributes {  // OBJECT_ATTRIBUTES
-    ULONG length;
-    HANDLE rootDirectory;
-    UnicodeText* objectName;
-    ULONG attributes;
-    void* securityDescriptor;
-    void* securityQualityOfService;
-};
+// The native calls open an entry relative to its folder's handle, as itself,
+// and without waiting for an opportunistic lock's holder, which CreateFile
+// cannot.
 // FILE_DIRECTORY_INFORMATION: one entry of a folder as the native call lists it.
 struct DirectoryEntry {
     ULONG nextEntryOffset;
@@ -66,19 +42,9 @@ struct DirectoryEntry {
     ULONG fileNameLength;  // in bytes
     WCHAR fileName[1];
 };
-using CreateFileFn = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, ObjectAttributes*, IoStatus*, LARGE_INTEGER*, ULONG, ULONG,
-                                  ULONG, ULONG, void*, ULONG);
 using SetInformationFileFn = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
 using QueryDirectoryFileFn = LONG(NTAPI*)(HANDLE, HANDLE, void*, void*, IoStatus*, void*, ULONG, ULONG, BOOLEAN,
                                           void*, BOOLEAN);
-const ULONG kCaseInsensitive = 0x40;       // OBJ_CASE_INSENSITIVE, as CreateFile opens
-const ULONG kFileOpen = 1;                 // FILE_OPEN: never create
-const ULONG kDirectoryFile = 0x1;          // FILE_DIRECTORY_FILE
-const ULONG kSynchronousIo = 0x20;         // FILE_SYNCHRONOUS_IO_NONALERT
-const ULONG kNonDirectoryFile = 0x40;      // FILE_NON_DIRECTORY_FILE
-const ULONG kCompleteIfOplocked = 0x100;   // FILE_COMPLETE_IF_OPLOCKED
-const ULONG kForBackupIntent = 0x4000;     // FILE_OPEN_FOR_BACKUP_INTENT
-const ULONG kOpenReparsePoint = 0x200000;  // FILE_OPEN_REPARSE_POINT
 const LONG kOplockBreakInProgress = 0x108; // STATUS_OPLOCK_BREAK_IN_PROGRESS
 const ULONG kFileDirectoryInformation = 1;
 const ULONG kFileBasicInformation = 4;

@@ -2,52 +2,20 @@
 
 #include "AnsiText.h"
 #include "Handle.h"
+#include "NativeApi.h"
 
 namespace {
 
-// The native open, in ntdll from Windows XP on and documented in the driver
-// kit: unlike CreateFile it can return at once where another process holds
-// an opportunistic lock on the file, instead of waiting for it to let go.
-struct IoStatus {
-    union {
-        LONG status;
-        void* pointer;
-    };
-    ULONG_PTR information;
-};
-struct UnicodeText {  // UNICODE_STRING
-    USHORT length;
-    USHORT maximumLength;
-    PWSTR buffer;
-};
-struct ObjectAttributes {  // OBJECT_ATTRIBUTES
-    ULONG length;
-    HANDLE rootDirectory;
-    UnicodeText* objectName;
-    ULONG attributes;
-    void* securityDescriptor;
-    void* securityQualityOfService;
-};
-using CreateFileFn = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, ObjectAttributes*, IoStatus*, LARGE_INTEGER*, ULONG, ULONG,
-                                  ULONG, ULONG, void*, ULONG);
+using namespace native;
+
 using StatusToErrorFn = ULONG(NTAPI*)(LONG);
-const ULONG kCaseInsensitive = 0x40;       // OBJ_CASE_INSENSITIVE, as CreateFile opens
-const ULONG kFileOpen = 1;                 // FILE_OPEN: never create
-const ULONG kSynchronousIo = 0x20;         // FILE_SYNCHRONOUS_IO_NONALERT
-const ULONG kNonDirectoryFile = 0x40;      // FILE_NON_DIRECTORY_FILE
-const ULONG kCompleteIfOplocked = 0x100;   // FILE_COMPLETE_IF_OPLOCKED
-const LONG kOplockBreakInProgress = 0x108; // STATUS_OPLOCK_BREAK_IN_PROGRESS
 
-template <typename Fn>
-Fn NtdllCall(const char* name)
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(ntdll, name))) : nullptr;
-}
-
+// The native open, unlike CreateFile, can return at once where another
+// process holds an opportunistic lock on the file, instead of waiting for it
+// to let go.
 LONG NativeOpen(const std::wstring& ntPath, HANDLE* file)
 {
-    static const auto create = NtdllCall<CreateFileFn>("NtCreateFile");
+    static const auto create = Lookup<CreateFileFn>("ntdll.dll", "NtCreateFile");
     const std::size_t bytes = ntPath.size() * sizeof(WCHAR);
     if (!create || bytes > 0xFFFE)
         return static_cast<LONG>(0xC0000001);  // STATUS_UNSUCCESSFUL
@@ -63,7 +31,7 @@ LONG NativeOpen(const std::wstring& ntPath, HANDLE* file)
 
 DWORD ErrorOf(LONG status)
 {
-    static const auto toError = NtdllCall<StatusToErrorFn>("RtlNtStatusToDosError");
+    static const auto toError = Lookup<StatusToErrorFn>("ntdll.dll", "RtlNtStatusToDosError");
     return toError ? toError(status) : ERROR_GEN_FAILURE;
 }
 
