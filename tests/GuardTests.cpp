@@ -1034,6 +1034,48 @@ TEST_F(LeavingTest, AClosingWindowFinishesItsPassesAndWhatIsCutShortWaitsForTheN
     EXPECT_TRUE(PendingHosts().empty());
 }
 
+// A page's own process may write the pending list: a list past its bound,
+// of another type, or with a host longer than a host can be, is no list of
+// what to delete, and a white-listed host in it is never cleaned.
+TEST_F(LeavingTest, APendingListThatIsNoListOfHostsCleansNothing)
+{
+    const std::string victim = cache_.Host("victim"), kept = cache_.Host("kept");
+    WhiteList(kept + "\r\n");
+    cache_.AddFile("http://" + victim + "/a.html");
+    cache_.AddFile("http://" + kept + "/a.html");
+    const auto multi = [](std::vector<std::string> hosts) {
+        std::string bytes;
+        for (const auto& host : hosts)
+            bytes += host + '\0';
+        return bytes + '\0';
+    };
+    std::vector<std::string> tooMany(257, "x.test");
+    tooMany.push_back(victim);
+    const struct {
+        DWORD type;
+        std::string bytes;
+    } lists[] = {
+        {REG_MULTI_SZ, multi(tooMany)},
+        {REG_MULTI_SZ, multi({std::string(254, 'a'), victim})},
+        {REG_SZ, victim + '\0'},
+        {REG_MULTI_SZ, multi({kept})},
+    };
+    for (const auto& list : lists) {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kLowKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                                 nullptr));
+        RegSetValueExA(key, "PendingHosts", 0, list.type, reinterpret_cast<const BYTE*>(list.bytes.data()),
+                       static_cast<DWORD>(list.bytes.size()));
+        RegCloseKey(key);
+        ASSERT_EQ(S_OK, IEWebGuard::Create(nullptr, IID_IObjectWithSite, guard_.PutVoid()));
+        ASSERT_EQ(S_OK, Attach());
+        Settle();
+        Close();
+        EXPECT_TRUE(cache_.HasEntry("http://" + victim + "/a.html")) << list.bytes.size();
+        EXPECT_TRUE(cache_.HasEntry("http://" + kept + "/a.html")) << list.bytes.size();
+    }
+}
+
 TEST_F(LeavingTest, WebsiteDataGoesWithTheCookiesSwitchOnly)
 {
     const std::string site = cache_.Host("stores");
