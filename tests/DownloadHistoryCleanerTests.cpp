@@ -37,11 +37,7 @@ struct FakeDownloads {
     }
     static BOOL WINAPI FindNext(HANDLE, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) { return Deliver(info, size); }
     static BOOL WINAPI FindClose(HANDLE) { return TRUE; }
-    static BOOL WINAPI Delete(LPCWSTR url)
-    {
-        deleted.push_back(url);
-        return TRUE;
-    }
+    static BOOL WINAPI Delete(LPCWSTR url) { return deleted.push_back(url), TRUE; }
 
     explicit FakeDownloads(std::vector<Entry> script) : saved_(WinInet())
     {

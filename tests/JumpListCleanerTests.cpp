@@ -10,23 +10,21 @@
 namespace {
 
 // Objects of the fake list live as long as the test: no counting.
-template <typename I>
+template <typename I, const IID* own>
 struct Fake : I {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, Own()) ? this : nullptr;
+        *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, *own) ? this : nullptr;
         return *out ? S_OK : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    virtual REFIID Own() const = 0;
 };
 
-struct Item : Fake<IShellItem> {
+struct Item : Fake<IShellItem, &IID_IShellItem> {
     Item(std::wstring url, bool pinned = false) : url(std::move(url)), pinned(pinned) {}
     std::wstring url;
     bool pinned;
-    REFIID Own() const override { return IID_IShellItem; }
     HRESULT STDMETHODCALLTYPE BindToHandler(IBindCtx*, REFGUID, REFIID, void**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetParent(IShellItem**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAttributes(SFGAOF, SFGAOF*) override { return E_NOTIMPL; }
@@ -41,14 +39,9 @@ struct Item : Fake<IShellItem> {
     }
 };
 
-struct Array : Fake<IObjectArray> {
+struct Array : Fake<IObjectArray, &IID_IObjectArray> {
     std::vector<Item*> items;
-    REFIID Own() const override { return IID_IObjectArray; }
-    HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override
-    {
-        *count = static_cast<UINT>(items.size());
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override { return *count = static_cast<UINT>(items.size()), S_OK; }
     HRESULT STDMETHODCALLTYPE GetAt(UINT i, REFIID iid, void** out) override { return items.at(i)->QueryInterface(iid, out); }
 };
 
@@ -71,11 +64,7 @@ struct JumpList : IApplicationDocumentLists, IApplicationDestinations {
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE SetAppID(LPCWSTR id) override
-    {
-        appIds.push_back(id);
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE SetAppID(LPCWSTR id) override { return appIds.push_back(id), S_OK; }
     HRESULT STDMETHODCALLTYPE GetList(APPDOCLISTTYPE type, UINT, REFIID iid, void** out) override
     {
         listed.items = type == ADLT_RECENT ? recent : frequent;
@@ -92,11 +81,7 @@ struct JumpList : IApplicationDocumentLists, IApplicationDestinations {
                 list->erase(std::remove(list->begin(), list->end(), item), list->end());
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE RemoveAllDestinations() override
-    {
-        removedAll = true;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE RemoveAllDestinations() override { return removedAll = true, S_OK; }
 };
 JumpList* g_list = nullptr;
 
