@@ -5,7 +5,9 @@
 #include "AppContainer.h"
 #include "CacheCleaner.h"
 #include "CleaningRule.h"
+#include "DownloadHistoryCleaner.h"
 #include "HistoryCleaner.h"
+#include "JumpListCleaner.h"
 #include "SettingsStore.h"
 #include "TypedUrlCleaner.h"
 #include "WebsiteDataCleaner.h"
@@ -43,6 +45,15 @@ void CleanCookiesAndWebsiteData(const CCleaningRule& rule, const CPassDeadline& 
     CleanWebsiteData(rule, deadline);
 }
 
+// History, with the other records of the pages the user went to: the
+// downloads' history and the taskbar's jump list. One count, as one category.
+void CleanHistoryAndRecords(const CCleaningRule& rule, const CPassDeadline& deadline)
+{
+    CleanHistory(rule, deadline);
+    CleanDownloadHistory(rule, deadline);
+    CleanJumpList(rule, deadline);
+}
+
 const struct {
     const char* setting;
     const char* counter;
@@ -51,7 +62,7 @@ const struct {
     {kRemoveCookies, kRemoveCookiesEntries, &CleanCookiesAndWebsiteData},
     {kRemoveCache, kRemoveCacheEntries, &CCacheCleaner::CleanCache},
     {kRemoveLastTyped, kRemoveLastTypedEntries, &CTypedUrlCleaner::CleanTypedUrls},
-    {kRemoveHistory, kRemoveHistoryEntries, &CleanHistory},
+    {kRemoveHistory, kRemoveHistoryEntries, &CleanHistoryAndRecords},
 };
 
 }  // namespace

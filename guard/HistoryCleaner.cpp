@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "AnsiText.h"
+#include "ComApartment.h"
 #include "ComPtr.h"
 #include "Handle.h"
 #include "ShellApi.h"
@@ -35,21 +36,6 @@ public:
 private:
     IMalloc* malloc_;
     LPITEMIDLIST pidl_;
-};
-
-class ComApartment {
-public:
-    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment()
-    {
-        if (initialised_)
-            CoUninitialize();
-    }
-
-private:
-    bool initialised_;
 };
 
 // The confirmation timer of one delete. The shell asks inside the delete

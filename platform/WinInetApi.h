@@ -9,6 +9,11 @@ struct WinInetApi {
     decltype(&::FindNextUrlCacheEntryA) FindNext = &::FindNextUrlCacheEntryA;
     decltype(&::FindCloseUrlCache) FindClose = &::FindCloseUrlCache;
     decltype(&::DeleteUrlCacheEntryA) DeleteEntry = &::DeleteUrlCacheEntryA;
+    // The same walk in UTF-16, where an entry's file name must be the
+    // platform's own, never a best-fit conversion.
+    decltype(&::FindFirstUrlCacheEntryW) FindFirstW = &::FindFirstUrlCacheEntryW;
+    decltype(&::FindNextUrlCacheEntryW) FindNextW = &::FindNextUrlCacheEntryW;
+    decltype(&::DeleteUrlCacheEntryW) DeleteEntryW = &::DeleteUrlCacheEntryW;
 };
 
 // The table in force for the whole process.

@@ -1,0 +1,7 @@
+#include "JumpListApi.h"
+
+JumpListApi& JumpLists()
+{
+    static JumpListApi api;
+    return api;
+}
