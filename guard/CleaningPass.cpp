@@ -5,6 +5,7 @@
 #include "AppContainer.h"
 #include "CacheCleaner.h"
 #include "CleaningRule.h"
+#include "DomStorageKeys.h"
 #include "DownloadHistoryCleaner.h"
 #include "HistoryCleaner.h"
 #include "JumpListCleaner.h"
@@ -38,11 +39,13 @@ void Count(const char* counterName, unsigned passes)
 }
 
 // Cookies and website data, as the browser's own deletion has them: a site
-// could put its identifier back from either.
+// could put its identifier back from either. DOM storage's registry record
+// names the site as its files do.
 void CleanCookiesAndWebsiteData(const CCleaningRule& rule, const CPassDeadline& deadline)
 {
     CCacheCleaner::CleanCookies(rule, deadline);
     CleanWebsiteData(rule, deadline);
+    CleanDomStorageKeys(rule, deadline);
 }
 
 // History, with the other records of the pages the user went to: the

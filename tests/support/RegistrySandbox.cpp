@@ -3,6 +3,7 @@
 #include "RegistrySandbox.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 namespace {
 
@@ -210,5 +211,45 @@ void DeleteValue(HKEY root, const std::string& key, const std::string& name)
     if (k) {
         RegDeleteValueA(k, name.c_str());
         RegCloseKey(k);
+    }
+}
+
+// The native name of the user's key, as a link's target is spelled: "\Registry\User\<SID>".
+static std::wstring UserKeyName()
+{
+    HANDLE token = nullptr;
+    alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = 0;
+    LPWSTR sid = nullptr;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
+                ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+    CloseHandle(token);
+    const std::wstring name = L"\\Registry\\User\\" + std::wstring(sid ? sid : L"");
+    LocalFree(sid);
+    return name;
+}
+
+void CreateLink(const std::string& key, const std::string& target)
+{
+    HKEY link = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                                             KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr));
+    const std::wstring name = UserKeyName() + L"\\" + std::wstring(target.begin(), target.end());
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                            reinterpret_cast<const BYTE*>(name.data()),
+                                            static_cast<DWORD>(name.size() * sizeof(wchar_t))));
+    RegCloseKey(link);
+}
+
+void DeleteLink(const std::string& key)
+{
+    const auto deleteKey = reinterpret_cast<LONG(NTAPI*)(HANDLE)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+    HKEY link = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | DELETE, &link) ==
+        ERROR_SUCCESS) {
+        deleteKey(link);
+        RegCloseKey(link);
     }
 }

@@ -36,6 +36,12 @@ DWORD GetDword(HKEY root, const std::string& key, const std::string& name, DWORD
 std::string GetString(HKEY root, const std::string& key, const std::string& name,
                       const std::string& missing = "<missing>");
 
+// A registry link at key (under HKCU) to target, another key under HKCU, as
+// any process may plant one: a plain open of key then reaches target.
+void CreateLink(const std::string& key, const std::string& target);
+// Deletes the link itself, if it is still there (a tree delete would follow it).
+void DeleteLink(const std::string& key);
+
 // The same in one registry view (KEY_WOW64_32KEY or KEY_WOW64_64KEY), as
 // the platform itself has it: no view of the settings' key is chosen for them.
 std::string GetStringIn(REGSAM view, HKEY root, const std::string& key, const std::string& name = "",
