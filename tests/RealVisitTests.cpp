@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <exdisp.h>
 #include <wininet.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "DomainTracker.h"
 #include "IEWebGuard.h"
 #include "MessageBoxRecorder.h"
+#include "ProfileFolders.h"
 #include "RegistrySandbox.h"
 #include "TempDir.h"
 
@@ -102,6 +104,106 @@ std::string Listed(const std::vector<std::string>& traces)
         out << "\n    " << trace;
     return out.str();
 }
+
+// ---- Every trace a visit leaves ------------------------------------------
+
+// Whether bytes hold the name, in 8-bit or UTF-16 text.
+bool Holds(const std::string& bytes, const std::string& name)
+{
+    std::string wide;
+    for (const char c : name)
+        wide.append(1, c).append(1, '\0');
+    return bytes.find(name) != std::string::npos || bytes.find(wide) != std::string::npos;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// Every file below the folder whose name or content holds the name. The
+// cache's own index files are passed over: a deleted record's text stays in
+// their free space (as after the browser's own deletion), and their live
+// records are looked at through the cache's enumeration instead.
+void SweepFiles(const std::wstring& folder, const std::string& name, std::vector<std::string>& found, int depth = 0)
+{
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring file = entry.cFileName, path = folder + L"\\" + file;
+        if (file == L"." || file == L"..")
+            continue;
+        if (Holds(Narrow(file), name))
+            found.push_back(Narrow(path));
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && depth < 32)
+                SweepFiles(path, name, found, depth + 1);
+        } else if (lstrcmpiW(file.c_str(), L"index.dat") != 0 && Holds(ReadBytes(Narrow(path)), name)) {
+            found.push_back(Narrow(path));
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+// Every key name, value name and value below the key that holds the name,
+// but the guard's own LastDomain.
+void SweepKey(HKEY key, const std::string& path, const std::string& name, std::vector<std::string>& found, int depth = 0)
+{
+    std::vector<wchar_t> valueName(16384);
+    std::string data(1 << 20, '\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = static_cast<DWORD>(valueName.size()), dataSize = static_cast<DWORD>(data.size());
+        if (RegEnumValueW(key, i, valueName.data(), &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]),
+                          &dataSize) != ERROR_SUCCESS)
+            break;
+        const std::string value = Narrow(std::wstring(valueName.data(), nameSize));
+        if (value == "LastDomain")
+            continue;
+        if (Holds(value, name) || Holds(data.substr(0, dataSize), name))
+            found.push_back(path + " : " + value);
+    }
+    std::vector<wchar_t> subName(256);
+    for (DWORD i = 0; depth < 64; ++i) {
+        DWORD size = static_cast<DWORD>(subName.size());
+        if (RegEnumKeyExW(key, i, subName.data(), &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        const std::string sub = path + "\\" + Narrow(std::wstring(subName.data(), size));
+        if (Holds(Narrow(std::wstring(subName.data(), size)), name))
+            found.push_back(sub);
+        HKEY child = nullptr;
+        if (RegOpenKeyExW(key, subName.data(), 0, KEY_READ, &child) == ERROR_SUCCESS) {
+            SweepKey(child, sub, name, found, depth + 1);
+            RegCloseKey(child);
+        }
+    }
+}
+
+// The person at the browser: answers Wine's own question before a History
+// item is deleted (Windows' is the guard's to answer).
+class HistoryQuestions {
+public:
+    HistoryQuestions() : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), thread_(CreateThread(nullptr, 0, Answer, stop_, 0, nullptr)) {}
+    ~HistoryQuestions()
+    {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        CloseHandle(stop_);
+    }
+
+private:
+    static DWORD WINAPI Answer(void* stop)
+    {
+        while (WaitForSingleObject(stop, 50) == WAIT_TIMEOUT)
+            for (HWND w = FindWindowA("#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+                DWORD process = 0;
+                GetWindowThreadProcessId(w, &process);
+                if (process == GetCurrentProcessId() && IsWindowVisible(w))
+                    PostMessageA(w, WM_COMMAND, IDYES, 0);
+            }
+        return 0;
+    }
+    HANDLE stop_, thread_;
+};
 
 class RealVisitTest : public ::testing::Test {
 protected:
@@ -214,6 +316,55 @@ TEST_F(RealVisitTest, ARedirectLeavesNothingOfItsSourceOrItsTarget)
     Close();
     EXPECT_EQ("", Listed(TracesOf(kRedirect)));
     EXPECT_EQ("", Listed(TracesOf(kLanding)));
+}
+
+// A visit that leaves every kind of trace the platform and the stand-in
+// make, the browser's own records of the site planted as it writes them:
+// once the window has left the site and closed, the site's name is nowhere
+// in the user's profile or registry hive but in LastDomain and the cache's
+// index files, whose live records name it no more.
+TEST_F(RealVisitTest, NothingOfACleanedSiteIsLeftInTheProfileOrTheUsersHive)
+{
+    const char kIe[] = "Software\\Microsoft\\Internet Explorer";
+    RegistrySandbox typed(HKEY_CURRENT_USER, std::string(kIe) + "\\TypedURLs"),
+        times(HKEY_CURRENT_USER, std::string(kIe) + "\\TypedURLsTime"),
+        storage(HKEY_CURRENT_USER, std::string(kIe) + "\\DOMStorage"),
+        lowStorage(HKEY_CURRENT_USER, std::string(kIe) + "\\LowRegistry\\DOMStorage");
+    for (const char* name : {"RemoveLastTyped", "RemoveHistory"})
+        SetDword(HKEY_LOCAL_MACHINE, kKey, name, 1);
+    WriteBytes(GuardWhiteListPath(), std::string(kLanding) + "\r\n");
+    const HistoryQuestions person;
+    Attach();
+    const std::string page = Url(kPage, "/index.html?q=1");
+    SetString(HKEY_CURRENT_USER, std::string(kIe) + "\\TypedURLs", "url1", page);
+    char history[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, history, CSIDL_HISTORY, TRUE);
+    const std::string day = std::string(history) + "\\Visited today";
+    CreateDirectoryA(history, nullptr);
+    CreateDirectoryA(day.c_str(), nullptr);
+    const std::string item = day + "\\" + kPage + " index.html", store = LocalLowFolderPath() +
+                             "\\Microsoft\\Internet Explorer\\DOMStore\\Q7N2XK4M";
+    WriteBytes(item, page);
+    for (const char* site : {kPage, kFramed}) {
+        SetString(HKEY_CURRENT_USER, std::string(kIe) + "\\DOMStorage\\" + site, "", "");
+        SetString(HKEY_CURRENT_USER, std::string(kIe) + "\\LowRegistry\\DOMStorage\\" + site, "", "");
+        SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
+        WriteBytes(store + "\\" + site + "[1].xml", "<root/>");
+    }
+    Load(page, {Url(kFramed, "/frame.html")});
+    Load(Url(kLanding, "/landing.html"));
+    Close();
+    for (const char* site : {kPage, kFramed}) {
+        std::vector<std::string> found;
+        SweepFiles(ShellFolderPathW(CSIDL_PROFILE), site, found);
+        SweepKey(HKEY_CURRENT_USER, "HKCU", site, found);
+        EXPECT_EQ(std::vector<std::string>{}, found) << site;
+        EXPECT_EQ("", Listed(TracesOf(site))) << site;
+    }
+    DeleteFileA(item.c_str());
+    RemoveDirectoryA(day.c_str());
+    for (const char* site : {kPage, kFramed})
+        DeleteFileA((store + "\\" + site + "[1].xml").c_str());
 }
 
 }  // namespace
