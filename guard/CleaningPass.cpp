@@ -82,7 +82,7 @@ std::vector<std::string> CleaningHosts(const std::vector<std::string>& domains)
 }
 
 bool RunCleaningWalk(std::vector<std::string> hosts, const std::vector<std::string>& keep, unsigned passes,
-                     const CPassDeadline& deadline)
+                     const CPassDeadline& deadline, const std::function<void()>& between)
 {
     if (hosts.empty() || passes == 0)
         return true;
@@ -90,6 +90,8 @@ bool RunCleaningWalk(std::vector<std::string> hosts, const std::vector<std::stri
     for (const auto& category : kCategories) {
         if (deadline.Passed())
             return false;  // the rest waits for the next pass of these hosts
+        if (between)
+            between();
         if (EffectiveNumber(category.setting) != 1)
             continue;
         category.clean(rule, deadline);

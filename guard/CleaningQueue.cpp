@@ -1,6 +1,7 @@
 #include "CleaningQueue.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "AnsiText.h"
 #include "AppContainer.h"
@@ -122,8 +123,10 @@ void ChangePendingHosts(const std::vector<std::string>& add, const std::vector<s
     if (add.empty() && remove.empty())
         return;
     const PendingListLock lock(waitMs);
-    std::vector<std::string> hosts = ReadPendingHosts();
-    const std::vector<std::string> before = hosts;
+    // Each host once, in the form the walks remove: an entry that is no
+    // site's host would otherwise stay, and fill the list, for good.
+    const std::vector<std::string> before = ReadPendingHosts();
+    std::vector<std::string> hosts = CleaningHosts(before);
     for (const auto& host : remove)
         hosts.erase(std::remove(hosts.begin(), hosts.end(), host), hosts.end());
     for (const auto& host : add) {
@@ -193,13 +196,12 @@ CCleaningQueue::CCleaningQueue()
 void CCleaningQueue::GuardAttached(const void* window, const std::vector<std::string>& keep)
 {
     std::vector<std::string> left = ReadPendingHosts();
-    {
-        CriticalSection::Hold hold(lock_);
-        ++guards_;
-        cut_ = 0;
-    }
+    cut_ = 0;
     if (!left.empty())
         Queue(Pass{window, std::move(left), keep, CPassDeadline(), true});
+    // Counted last: a queue that could not take the pass counts no guard.
+    CriticalSection::Hold hold(lock_);
+    ++guards_;
 }
 
 void CCleaningQueue::GuardDetached()
@@ -314,9 +316,10 @@ CCleaningQueue::Outcome CCleaningQueue::RunBatch(std::vector<Pass>& batch)
         std::any_of(batch.begin(), batch.end(), [](const Pass& pass) { return pass.closingBy.IsSet(); });
     if (list.status == settings::WhiteListRead::Busy && !closing)
         return Outcome::ListNotReadableNow;
-    // An entry with no exact ANSI form might be meant for any item.
+    // An entry with no exact ANSI form might be meant for any item: nothing
+    // runs, and the hosts stay in the pending list.
     if (!list.exact)
-        return Outcome::Done;
+        return Outcome::CutShort;
     // Without the list only the windows' own passes run, against the lists
     // their windows read; the pending list's hosts wait for a list.
     if (list.status != settings::WhiteListRead::Read)
@@ -345,14 +348,40 @@ CCleaningQueue::Outcome CCleaningQueue::RunBatch(std::vector<Pass>& batch)
         lastWalkThread_ = GetCurrentThreadId();
         ++walks_;
     }
-    return RunCleaningWalk(CleaningHosts(domains), keep, passes, deadline.CutBy(&cut_)) ? Outcome::Done
-                                                                                      : Outcome::CutShort;
+    return RunCleaningWalk(CleaningHosts(domains), keep, passes, deadline.CutBy(&cut_), [this] { PersistArrivals(); })
+               ? Outcome::Done
+               : Outcome::CutShort;
+}
+
+void CCleaningQueue::PersistArrivals()
+{
+    std::vector<std::string> domains;
+    {
+        CriticalSection::Hold hold(lock_);
+        for (auto& pass : queued_) {
+            if (!std::exchange(pass.persisted, true))
+                domains.insert(domains.end(), pass.domains.begin(), pass.domains.end());
+        }
+    }
+    NoThrow([&] { ChangePendingHosts(CleaningHosts(domains), {}); });
 }
 
 void CCleaningQueue::Finish(std::vector<Pass>& batch, Outcome outcome)
 {
-    if (outcome == Outcome::Done)
-        NoThrow([&] { ChangePendingHosts({}, HostsOf(batch)); });
+    if (outcome == Outcome::Done) {
+        // A host queued again meanwhile waits for its own walk.
+        std::vector<std::string> done = HostsOf(batch), waiting;
+        {
+            CriticalSection::Hold hold(lock_);
+            waiting = HostsOf(queued_);
+        }
+        done.erase(std::remove_if(done.begin(), done.end(),
+                                  [&](const std::string& host) {
+                                      return std::find(waiting.begin(), waiting.end(), host) != waiting.end();
+                                  }),
+                   done.end());
+        NoThrow([&] { ChangePendingHosts({}, done); });
+    }
     CriticalSection::Hold hold(lock_);
     running_.clear();
     // A list another process holds just now: the walk is tried again after

@@ -76,6 +76,7 @@ private:
         std::vector<std::string> keep;
         CPassDeadline closingBy;
         bool pendingList;  // the hosts a walk left, read back from the user's store
+        bool persisted = false;  // its hosts are in the pending list
     };
     enum class Outcome { Done, CutShort, ListNotReadableNow };
 
@@ -88,6 +89,9 @@ private:
     // The walk for the passes; drops those it may not run from the batch.
     Outcome RunBatch(std::vector<Pass>& batch);
     void Finish(std::vector<Pass>& batch, Outcome outcome);
+    // Puts the hosts of the passes that arrived since in the pending list:
+    // a walk may take long, and the process may end meanwhile.
+    void PersistArrivals();
     bool WaitsFor(const void* window) const;
     bool StopLastWalk(const CPassDeadline& deadline);
     void Signal() { SetEvent(work_.Get()); }

@@ -15,6 +15,10 @@ namespace {
 
 const UINT kDeleteTimerMs = 10;
 const UINT kGiveUpTimerMs = 100;
+// A question the shell asks inside a delete that nobody has answered by then
+// is declined: the walk runs on a thread of its own, whose dialog the
+// browser may never show to a person.
+const DWORD kLongestQuestionMs = 3000;
 const std::size_t kNameBufferSize = 260;
 const DWORD kNoConsole = 0x00008000;  // CMIC_MASK_NO_CONSOLE; the no-UI flag stays off
 
@@ -40,7 +44,7 @@ private:
 
 // The confirmation timer of one delete. The shell asks inside the delete
 // command, in a modal loop; once the command has returned there is nothing
-// left to answer, and a timer left ticking in the browser's loop would only
+// left to answer, and a timer left ticking in the thread's loop would only
 // spend the process's budget of ticks.
 class ConfirmationTimer {
 public:
@@ -57,12 +61,17 @@ private:
     UINT_PTR id_;
 };
 
-// The deadline of the walk running on this thread, for its timers: each
-// browser window has a thread of its own, and one window closing must not
-// make another's walk give up.
+// The deadline of the walk running on this thread, for its timers, and when
+// the delete under way began (0 for none).
 thread_local const CPassDeadline* tWalkDeadline = nullptr;
 
-bool WalkGivenUp() { return tWalkDeadline && tWalkDeadline->Passed(); }
+thread_local DWORD tDeleteStarted = 0;
+
+bool WalkGivenUp()
+{
+    return (tWalkDeadline && tWalkDeadline->Passed()) ||
+           (tDeleteStarted && GetTickCount() - tDeleteStarted >= kLongestQuestionMs);
+}
 
 void CALLBACK GiveUpTimerProc(HWND, UINT, UINT_PTR, DWORD);
 
@@ -71,7 +80,7 @@ void CALLBACK GiveUpTimerProc(HWND, UINT, UINT_PTR, DWORD);
 class WalkDeadlineScope {
 public:
     explicit WalkDeadlineScope(const CPassDeadline& deadline)
-        : saved_(tWalkDeadline), timer_(deadline.IsSet() ? SetTimer(nullptr, 0, kGiveUpTimerMs, GiveUpTimerProc) : 0)
+        : saved_(tWalkDeadline), timer_(SetTimer(nullptr, 0, kGiveUpTimerMs, GiveUpTimerProc))
     {
         tWalkDeadline = &deadline;
     }
@@ -155,7 +164,9 @@ struct HistoryWalk {
         // Only a delete can raise the confirmation: the process's budget of
         // ticks without one is spent on deletes alone.
         const ConfirmationTimer timer(kDeleteTimerMs);
+        tDeleteStarted = GetTickCount() | 1;
         menu->InvokeCommand(&command);
+        tDeleteStarted = 0;
     }
 
     void CleanFirstLevelItem(IShellFolder* history, LPCITEMIDLIST pidl) const

@@ -251,11 +251,11 @@ void IEWebGuard::Attached(bool attached)
 {
     if (attached == attached_)
         return;
-    attached_ = attached;
     if (!attached)
         CCleaningQueue::Instance().GuardDetached();
-    else
-        NoThrow([&] { CCleaningQueue::Instance().GuardAttached(&tracker_, tracker_.WhiteListEntries()); });
+    else if (!NoThrow([&] { CCleaningQueue::Instance().GuardAttached(&tracker_, tracker_.WhiteListEntries()); }))
+        return;  // counted only once the queue took it
+    attached_ = attached;
 }
 
 const void* IEWebGuard::IdentityOf(IDispatch* object)

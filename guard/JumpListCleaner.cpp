@@ -68,7 +68,7 @@ void LinkNames(IShellLinkW* link, std::vector<std::wstring>& names)
     }
 }
 
-bool NamesASite(IUnknown* item, const CCleaningRule& rule)
+bool ItemOfTheSite(IUnknown* item, const CCleaningRule& rule)
 {
     std::vector<std::wstring> names;
     ComPtr<IUnknown> unknown = ComPtr<IUnknown>::Share(item);
@@ -76,8 +76,10 @@ bool NamesASite(IUnknown* item, const CCleaningRule& rule)
         ItemNames(shellItem.Get(), names);
     else if (const auto link = unknown.As<IShellLinkW>(IID_IShellLinkW))
         LinkNames(link.Get(), names);
+    // Only an address says which site an item is: a link's target is the
+    // browser itself, the same for every item ("...\iexplore.exe").
     for (const auto& name : names)
-        if (!name.empty() && rule.RemovesName(name))
+        if (name.find(L"://") != std::wstring::npos && rule.RemovesName(name))
             return true;
     return false;
 }
@@ -92,7 +94,7 @@ void CleanList(IApplicationDocumentLists* lists, APPDOCLISTTYPE type, IApplicati
     // The list is a copy: removing an item leaves its order as it was.
     for (UINT i = 0; i < count && !deadline.Passed(); ++i) {
         ComPtr<IUnknown> item;
-        if (SUCCEEDED(items->GetAt(i, IID_IUnknown, item.PutVoid())) && item && NamesASite(item.Get(), rule))
+        if (SUCCEEDED(items->GetAt(i, IID_IUnknown, item.PutVoid())) && item && ItemOfTheSite(item.Get(), rule))
             destinations->RemoveDestination(item.Get());
     }
 }
