@@ -145,8 +145,7 @@ void CDomainTracker::SetPendingDomain(const std::string& domain)
 
 void CDomainTracker::RunCleaningPass()
 {
-    // Taken out first: the history cleaner lets the thread take events, and
-    // a navigation that begins meanwhile sets the domain of its own pass.
+    // Taken out first: the next navigation sets the domain of its own pass.
     std::vector<std::string> domains(1);
     domains[0].swap(pendingDomain_);
     if (!arrived_.empty())

@@ -45,7 +45,6 @@ struct DirectoryEntry {
 using SetInformationFileFn = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
 using QueryDirectoryFileFn = LONG(NTAPI*)(HANDLE, HANDLE, void*, void*, IoStatus*, void*, ULONG, ULONG, BOOLEAN,
                                           void*, BOOLEAN);
-const LONG kOplockBreakInProgress = 0x108; // STATUS_OPLOCK_BREAK_IN_PROGRESS
 const ULONG kFileDirectoryInformation = 1;
 const ULONG kFileBasicInformation = 4;
 const ULONG kFileDispositionInformation = 13;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "NativeApi.h"
+
 namespace {
 
 const REGSAM kReadAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
@@ -17,12 +19,7 @@ const DWORD kLongestName = 256;
 // the driver kit (ZwDeleteKey).
 using DeleteKeyFn = LONG(NTAPI*)(HANDLE key);
 
-DeleteKeyFn NtDeleteKeyCall()
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll ? reinterpret_cast<DeleteKeyFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")))
-                 : nullptr;
-}
+DeleteKeyFn NtDeleteKeyCall() { return native::Lookup<DeleteKeyFn>("ntdll.dll", "NtDeleteKey"); }
 
 }  // namespace
 

@@ -216,7 +216,13 @@ Function ${PREFIX}Unregister32
     UnRegDLL "$INSTDIR\Vexmoor.dll"
     Return
   ${EndIf}
-  SetRegView 32
+  ; The view the setup's own guard registered itself in: a 64-bit setup's
+  ; (the 64-bit build's, for kernels without 32-bit support) is the 64-bit one.
+  !if "${ARCH}" == "amd64"
+    SetRegView 64
+  !else
+    SetRegView 32
+  !endif
   DeleteRegKey HKLM "Software\Classes\CLSID\${GUARD_CLSID}"
   DeleteRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects\${GUARD_CLSID}"
   DeleteRegKey HKLM "Software\Classes\Interface\{80CC88FE-2567-42ED-A3AE-E397D2A12C52}"
